@@ -1,0 +1,168 @@
+#include "readings.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "answer.h"
+#include "platform.h"
+
+const char *const ambrel_technology_names[technology_name_count] = {
+    "Lead-Acid",      "Nickel-Metal-Hydride", "Lithium-Polymer", "Lithium-Ion", "Nickel-Cadmium",
+    "Nickel-Zinc",    "Sodium-Ion",           "Solid-State",     "Other",
+};
+
+namespace {
+
+// Capacities above this are not believed: no battery holds 100 MWh.
+constexpr std::uint32_t max_capacity_mwh = 99999999;
+
+void clear_readings(battery_readings *r)
+{
+    r->percent_known = false;
+    r->percent = -1;
+    std::memset(r->technology_name, 0, sizeof r->technology_name);
+    r->design_mwh = -1;
+    r->full_mwh = -1;
+    r->current_mwh = -1;
+    r->cycles = -1;
+    r->voltage_mv = -1;
+    r->rate_mw = 0;
+    r->charging_known = false;
+    r->charging = false;
+    r->device_answered = false;
+}
+
+std::int32_t capacity_or_unknown(std::uint32_t capacity)
+{
+    return capacity <= max_capacity_mwh ? static_cast<std::int32_t>(capacity) : -1;
+}
+
+// Device values are carried bit for bit: 0x80000000 and above read negative.
+std::int32_t as_signed(std::uint32_t value)
+{
+    std::int32_t result;
+    std::memcpy(&result, &value, sizeof result);
+    return result;
+}
+
+// Stores the system's message for a failed open in g_last_error. A code the
+// system has no text for still gets a message, so the caller always learns it.
+void store_device_error(std::uint32_t code)
+{
+    char message[platform_message_size];
+    std::memset(message, 0, sizeof message);
+    platform_format_message(code, message, sizeof message);
+    message[sizeof message - 1] = '\0';
+    if (message[0] == '\0') {
+        std::snprintf(message, sizeof message, "system error %lu", static_cast<unsigned long>(code));
+    }
+    store_answer(g_last_error, message);
+}
+
+std::uint32_t query_tag(platform_handle device)
+{
+    std::uint32_t wait_ms = 0;   // answer at once; do not wait for a battery to arrive
+    std::uint32_t tag = 0;
+    std::uint32_t returned = 0;
+    if (!platform_device_io_control(device, ioctl_battery_query_tag, &wait_ms, sizeof wait_ms, &tag,
+                                    sizeof tag, &returned)) {
+        return 0;
+    }
+    return tag;
+}
+
+void read_information(platform_handle device, std::uint32_t tag, battery_readings *r)
+{
+    battery_query_information_record query{};
+    query.battery_tag = tag;
+    query.information_level = battery_information_level;
+    query.at_rate = 0;
+    battery_information_record info{};
+    std::uint32_t returned = 0;
+    if (!platform_device_io_control(device, ioctl_battery_query_information, &query, sizeof query,
+                                    &info, sizeof info, &returned) ||
+        returned < sizeof info) {
+        return;
+    }
+    if (info.technology < technology_name_count) {
+        std::snprintf(r->technology_name, sizeof r->technology_name, "%s",
+                      ambrel_technology_names[info.technology]);
+    }
+    r->design_mwh = capacity_or_unknown(info.designed_capacity);
+    r->full_mwh = capacity_or_unknown(info.full_charged_capacity);
+    r->cycles = (info.cycle_count == 0 || info.cycle_count == 0xFFFFFFFFu) ? -1
+                                                                            : as_signed(info.cycle_count);
+    r->device_answered = true;
+}
+
+void read_status(platform_handle device, std::uint32_t tag, battery_readings *r)
+{
+    battery_wait_status_record wait{};
+    wait.battery_tag = tag;   // timeout 0: answer at once
+    battery_status_record status{};
+    std::uint32_t returned = 0;
+    if (!platform_device_io_control(device, ioctl_battery_query_status, &wait, sizeof wait, &status,
+                                    sizeof status, &returned) ||
+        returned < sizeof status) {
+        return;
+    }
+    if (status.power_state & battery_charging) {
+        r->charging_known = true;
+        r->charging = true;
+    } else {
+        r->charging_known = (status.power_state & battery_discharging) != 0;
+    }
+    r->voltage_mv = as_signed(status.voltage);
+    // BATTERY_UNKNOWN_RATE is a marker, not a rate.
+    r->rate_mw = status.rate == battery_unknown_rate ? 0 : status.rate;
+    r->device_answered = true;
+}
+
+}  // namespace
+
+bool gather_battery_readings(battery_readings *readings)
+{
+    battery_readings &r = *readings;
+    clear_readings(&r);
+
+    power_status_record power{};
+    // A failed call leaves nothing to believe: its zeroed percentage is not a
+    // charge of 0 %, and its zeroed flag lets the device still be asked.
+    if (platform_get_power_status(&power) && power.battery_life_percent <= 100) {
+        r.percent_known = true;
+        r.percent = power.battery_life_percent;
+    }
+    if (power.battery_flag == battery_flag_no_battery) {
+        store_answer(g_result_buf, json_absent);
+        return false;
+    }
+
+    platform_handle device = platform_open_device(battery_device_path, access_generic_read, share_read,
+                                                  creation_open_existing, attribute_normal);
+    if (device == platform_invalid_handle) {
+        std::uint32_t code = platform_last_error();
+        if (code == error_file_not_found || code == error_path_not_found) {
+            store_answer(g_result_buf, json_absent);
+            return false;
+        }
+        if (!r.percent_known) {
+            store_device_error(code);
+            store_answer(g_result_buf, json_present_unknown);
+            return false;
+        }
+        return true;
+    }
+
+    std::uint32_t tag = query_tag(device);
+    if (tag != 0) {
+        read_information(device, tag, &r);
+        read_status(device, tag, &r);
+    }
+    platform_close_device(device);
+
+    if (r.percent_known && r.full_mwh > 0) {
+        r.current_mwh = static_cast<std::int32_t>(std::lrint(r.percent / 100.0 * r.full_mwh));
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+// The readings stage: asks the platform for the power status and the battery
+// device's answers, and turns them into one record in which every value the
+// platform did not give, or gave out of range, holds its not-known value.
+#ifndef AMBREL_READINGS_H
+#define AMBREL_READINGS_H
+
+#include <cstdint>
+
+// The readings of one status call. Not-known values: flags false, numbers -1,
+// rate_mw 0, technology_name empty.
+struct battery_readings {
+    bool percent_known;
+    std::int32_t percent;            // 0..100
+    char technology_name[64];        // a name from ambrel_technology_names, or empty
+    std::int32_t design_mwh;         // 0..99,999,999
+    std::int32_t full_mwh;           // 0..99,999,999
+    std::int32_t current_mwh;        // remaining energy, estimated from percent and full_mwh
+    std::int32_t cycles;             // the device's count, bit for bit
+    std::int32_t voltage_mv;         // the device's value, bit for bit
+    std::int32_t rate_mw;            // signed: negative while discharging; 0 when not known
+    bool charging_known;
+    bool charging;
+    bool device_answered;            // the information or the status query counted
+};
+
+// Technology names, indexed by BATTERY_INFORMATION's Technology byte.
+constexpr int technology_name_count = 9;
+extern const char *const ambrel_technology_names[technology_name_count];
+
+// Fills readings. Returns false when the call's answer already stands in
+// g_result_buf: no battery, no battery device, or a device error while the
+// percentage is not known (the system's message then in g_last_error).
+bool gather_battery_readings(battery_readings *readings);
+
+#endif
