@@ -13,10 +13,9 @@ if [ "$(id -u)" != 0 ] || ! command -v unshare >/dev/null ||
   exit 77
 fi
 
-expected=$(mktemp)
+expected="$fixtures/laptop/expected.txt"
 actual=$(mktemp)
-trap 'rm -f "$expected" "$actual"' EXIT
-cp "$fixtures/laptop/expected.txt" "$expected"
+trap 'rm -f "$actual"' EXIT
 
 unshare -m --propagation private sh -eu -c '
   mount -t tmpfs ambrel-fixture /sys/class/power_supply
