@@ -32,6 +32,8 @@ struct reading_case {
     std::function<void(const battery_readings &)> check;
 };
 
+void PrintTo(const reading_case &c, std::ostream *os) { *os << c.name; }
+
 class reading : public ::testing::TestWithParam<reading_case> {};
 
 TEST_P(reading, from_platform_answer)
@@ -214,6 +216,11 @@ struct estimate_case {
     std::uint32_t full_mwh;
     std::int32_t current_mwh;
 };
+
+void PrintTo(const estimate_case &c, std::ostream *os)
+{
+    *os << int(c.percent) << "% of " << c.full_mwh << " mWh";
+}
 
 class remaining_energy : public ::testing::TestWithParam<estimate_case> {};
 

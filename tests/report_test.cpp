@@ -56,6 +56,8 @@ struct report_case {
     const char *text;
 };
 
+void PrintTo(const report_case &c, std::ostream *os) { *os << c.name; }
+
 class report_text : public ::testing::TestWithParam<report_case> {};
 
 TEST_P(report_text, is_written_byte_for_byte)
@@ -187,6 +189,8 @@ struct health_case {
     std::int32_t design_mwh;
     const char *text;
 };
+
+void PrintTo(const health_case &c, std::ostream *os) { *os << c.full_mwh << "/" << c.design_mwh; }
 
 class health_text : public ::testing::TestWithParam<health_case> {};
 

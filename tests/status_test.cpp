@@ -98,6 +98,8 @@ struct early_end_case {
     int message_calls;
 };
 
+void PrintTo(const early_end_case &c, std::ostream *os) { *os << c.name; }
+
 class early_end : public status_call, public ::testing::WithParamInterface<early_end_case> {};
 
 TEST_P(early_end, answers_and_message)
