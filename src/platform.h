@@ -89,6 +89,7 @@ constexpr std::uint32_t error_file_not_found = 2;            // ERROR_FILE_NOT_F
 constexpr std::uint32_t error_path_not_found = 3;            // ERROR_PATH_NOT_FOUND
 
 constexpr std::uint8_t battery_flag_no_battery = 128;        // BATTERY_FLAG_NO_BATTERY
+constexpr std::uint32_t battery_capacity_relative = 0x40000000u;  // BATTERY_CAPACITY_RELATIVE
 constexpr std::uint32_t battery_power_on_line = 0x1;         // BATTERY_POWER_ON_LINE
 constexpr std::uint32_t battery_discharging = 0x2;           // BATTERY_DISCHARGING
 constexpr std::uint32_t battery_charging = 0x4;              // BATTERY_CHARGING

@@ -72,7 +72,8 @@ std::uint32_t query_tag(platform_handle device)
     return tag;
 }
 
-void read_information(platform_handle device, std::uint32_t tag, battery_readings *r)
+// Returns whether the battery counts in relative units rather than mWh.
+bool read_information(platform_handle device, std::uint32_t tag, battery_readings *r)
 {
     battery_query_information_record query{};
     query.battery_tag = tag;
@@ -83,20 +84,26 @@ void read_information(platform_handle device, std::uint32_t tag, battery_reading
     if (!platform_device_io_control(device, ioctl_battery_query_information, &query, sizeof query,
                                     &info, sizeof info, &returned) ||
         returned < sizeof info) {
-        return;
+        return false;
     }
     if (info.technology < technology_name_count) {
         std::snprintf(r->technology_name, sizeof r->technology_name, "%s",
                       ambrel_technology_names[info.technology]);
     }
-    r->design_mwh = capacity_or_unknown(info.designed_capacity);
-    r->full_mwh = capacity_or_unknown(info.full_charged_capacity);
+    // Some UPS and virtual batteries count capacity in units of their own,
+    // and their rate in those units per hour: none of it is mWh or mW.
+    bool relative = (info.capabilities & battery_capacity_relative) != 0;
+    if (!relative) {
+        r->design_mwh = capacity_or_unknown(info.designed_capacity);
+        r->full_mwh = capacity_or_unknown(info.full_charged_capacity);
+    }
     r->cycles = (info.cycle_count == 0 || info.cycle_count == 0xFFFFFFFFu) ? -1
                                                                             : as_signed(info.cycle_count);
     r->device_answered = true;
+    return relative;
 }
 
-void read_status(platform_handle device, std::uint32_t tag, battery_readings *r)
+void read_status(platform_handle device, std::uint32_t tag, bool relative_units, battery_readings *r)
 {
     battery_wait_status_record wait{};
     wait.battery_tag = tag;   // timeout 0: answer at once
@@ -115,7 +122,7 @@ void read_status(platform_handle device, std::uint32_t tag, battery_readings *r)
     }
     r->voltage_mv = as_signed(status.voltage);
     // BATTERY_UNKNOWN_RATE is a marker, not a rate.
-    r->rate_mw = status.rate == battery_unknown_rate ? 0 : status.rate;
+    r->rate_mw = (status.rate == battery_unknown_rate || relative_units) ? 0 : status.rate;
     r->device_answered = true;
 }
 
@@ -156,8 +163,8 @@ bool gather_battery_readings(battery_readings *readings)
 
     std::uint32_t tag = query_tag(device);
     if (tag != 0) {
-        read_information(device, tag, &r);
-        read_status(device, tag, &r);
+        bool relative_units = read_information(device, tag, &r);
+        read_status(device, tag, relative_units, &r);
     }
     platform_close_device(device);
 

@@ -206,6 +206,31 @@ INSTANTIATE_TEST_SUITE_P(
         reading_case{"unknown_rate_is_not_a_rate",
                      [](scripted_platform &s) { s.status.rate = battery_unknown_rate; },
                      [](const battery_readings &r) { EXPECT_EQ(r.rate_mw, 0); }},
+        reading_case{"relative_capacity_units_are_not_mwh",
+                     [](scripted_platform &s) { s.information.capabilities = 0x40000000u | 0x80000000u; },
+                     [](const battery_readings &r) {
+                         EXPECT_EQ(r.design_mwh, -1);
+                         EXPECT_EQ(r.full_mwh, -1);
+                         EXPECT_EQ(r.current_mwh, -1);
+                         EXPECT_EQ(r.rate_mw, 0);
+                         EXPECT_STREQ(r.technology_name, "Nickel-Metal-Hydride");
+                         EXPECT_EQ(r.cycles, 123);
+                         EXPECT_EQ(r.voltage_mv, 12500);
+                         EXPECT_TRUE(r.charging_known);
+                         EXPECT_EQ(r.percent, 87);
+                     }},
+        reading_case{"other_capability_bits_change_nothing",
+                     [](scripted_platform &s) { s.information.capabilities = 0x80000000u | 0x1u; },
+                     [](const battery_readings &r) {
+                         EXPECT_EQ(r.design_mwh, 50000);
+                         EXPECT_EQ(r.rate_mw, -8500);
+                     }},
+        reading_case{"relative_units_in_an_information_answer_that_does_not_count",
+                     [](scripted_platform &s) {
+                         s.information.capabilities = 0x40000000u;
+                         s.information_bytes = 35;
+                     },
+                     [](const battery_readings &r) { EXPECT_EQ(r.rate_mw, -8500); }},
         reading_case{"most_negative_real_rate", [](scripted_platform &s) { s.status.rate = INT32_MIN + 1; },
                      [](const battery_readings &r) { EXPECT_EQ(r.rate_mw, INT32_MIN + 1); }}),
     [](const ::testing::TestParamInfo<reading_case> &p) { return std::string(p.param.name); });
