@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Brings this machine to the point where ambrel builds: the toolchain and test
-# packages, and yyjson's source unpacked under deps/. Safe to run again; it only
-# does what is missing. On Debian (as root) it installs with apt-get; elsewhere
-# it says what to install.
+# packages, and yyjson's source unpacked under deps/. With --windows, also the
+# mingw-w64 cross compiler and Wine for the Windows DLL and its tests. Safe to
+# run again; it only does what is missing. On Debian (as root) it installs with
+# apt-get; elsewhere it says what to install.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,6 +11,8 @@ yyjson_version=0.10.0
 yyjson_tarball="yyjson_${yyjson_version}+ds.orig.tar.xz"
 yyjson_sha256=ae6fde69a193e10afab426ef13f113d6903446405f9db9ee98bfb572bd6c961a
 yyjson_dir="$top/deps/yyjson-$yyjson_version"
+windows=false
+[ "${1:-}" = --windows ] && windows=true
 
 # Packages the build and the tests need, by the command or file that shows
 # each one is there.
@@ -24,6 +27,11 @@ need_packages() {
   command -v nm >/dev/null || missing+=(binutils)
   [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
   [ -f /usr/share/keyrings/debian-archive-keyring.gpg ] || missing+=(debian-archive-keyring)
+  if $windows; then
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+    command -v flock >/dev/null || missing+=(util-linux)
+    { command -v wine64 || command -v wine || [ -x /usr/lib/wine/wine64 ]; } >/dev/null || missing+=(wine64)
+  fi
   printf '%s\n' "${missing[@]}"
 }
 
