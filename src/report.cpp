@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <cstddef>
 #include <cstdlib>
 
 #include <yyjson.h>
@@ -23,6 +24,11 @@ yyjson_mut_doc *compose_report(const battery_readings &r)
         store_answer(g_result_buf, json_no_document);
         return nullptr;
     }
+    // Room for the root and a key and value per member in one block, rather
+    // than yyjson's default first block of 16 and a second one.
+    constexpr std::size_t report_value_count = 1 + 2 * 11;
+    yyjson_mut_doc_set_val_pool_size(doc, report_value_count);
+
     yyjson_mut_val *obj = yyjson_mut_obj(doc);
     if (obj == nullptr) {
         return doc;   // no root: the writer gives no text, and the answer is "{}"
