@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Brings this machine to the point where ambrel builds: the toolchain and test
-# packages, and yyjson's source unpacked under deps/. With --windows, also the
-# mingw-w64 cross compiler and Wine for the Windows DLL and its tests. Safe to
-# run again; it only does what is missing. On Debian (as root) it installs with
-# apt-get; elsewhere it says what to install.
+# packages, and yyjson's source unpacked under deps/. Optional extras, named as
+# arguments: windows (mingw-w64 and Wine, for the DLL and its tests),
+# hardening (clang's fuzzer and sanitizers, valgrind), bench (Google Benchmark,
+# strace, psutil). Safe to run again; it only does what is missing. On Debian
+# (as root) it installs with apt-get; elsewhere it says what to install.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,8 +12,15 @@ yyjson_version=0.10.0
 yyjson_tarball="yyjson_${yyjson_version}+ds.orig.tar.xz"
 yyjson_sha256=ae6fde69a193e10afab426ef13f113d6903446405f9db9ee98bfb572bd6c961a
 yyjson_dir="$top/deps/yyjson-$yyjson_version"
-windows=false
-[ "${1:-}" = --windows ] && windows=true
+windows=false hardening=false bench=false
+for extra in "$@"; do
+  case "$extra" in
+    windows) windows=true ;;
+    hardening) hardening=true ;;
+    bench) bench=true ;;
+    *) echo "setup: unknown extra '$extra'" >&2; exit 2 ;;
+  esac
+done
 
 # Packages the build and the tests need, by the command or file that shows
 # each one is there.
@@ -31,6 +39,19 @@ need_packages() {
     command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
     command -v flock >/dev/null || missing+=(util-linux)
     { command -v wine64 || command -v wine || [ -x /usr/lib/wine/wine64 ]; } >/dev/null || missing+=(wine64)
+  fi
+  if $hardening; then
+    command -v clang++ >/dev/null || missing+=(clang)
+    compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
+      missing+=(libclang-rt-dev)
+    command -v valgrind >/dev/null || missing+=(valgrind)
+  fi
+  if $bench; then
+    [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
+    command -v strace >/dev/null || missing+=(strace)
+    command -v valgrind >/dev/null || missing+=(valgrind)
+    python3 -c 'import psutil' 2>/dev/null || /usr/bin/python3 -c 'import psutil' 2>/dev/null ||
+      missing+=(python3-psutil)
   fi
   printf '%s\n' "${missing[@]}"
 }

@@ -43,6 +43,11 @@ text_function find_function(void *library, const char *name)
     return reinterpret_cast<text_function>(
         reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(library), name)));
 }
+
+void unload_library(void *library)
+{
+    FreeLibrary(static_cast<HMODULE>(library));
+}
 #else
 void *load_library(const char *file, std::string *error)
 {
@@ -56,6 +61,11 @@ void *load_library(const char *file, std::string *error)
 text_function find_function(void *library, const char *name)
 {
     return reinterpret_cast<text_function>(dlsym(library, name));
+}
+
+void unload_library(void *library)
+{
+    dlclose(library);
 }
 #endif
 
@@ -91,11 +101,13 @@ int main(int argc, char **argv)
     if (status == nullptr || last_error_text == nullptr) {
         std::fprintf(stderr, "ambrel-status: %s does not export %s\n", library_file,
                      status == nullptr ? "ambrel_status" : "ambrel_last_error");
+        unload_library(library);
         return 1;
     }
     std::printf("%s\n", status());
     if (last_error) {
         std::printf("%s\n", last_error_text());
     }
+    unload_library(library);   // the texts live in the library: print them first
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
