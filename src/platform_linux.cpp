@@ -25,6 +25,26 @@ struct uevent_text {
     std::size_t length;
 };
 
+// A supply's uevent with its values parsed once; the values point into text.
+struct parsed_uevent {
+    uevent_text text;
+    uevent_fields fields;
+};
+
+// Copies a parsed uevent, its values made to point into the copy.
+void copy_parsed(const parsed_uevent &from, parsed_uevent *to)
+{
+    std::memcpy(to->text.bytes, from.text.bytes, from.text.length);
+    to->text.length = from.text.length;
+    for (int k = 0; k < uevent_key_count; ++k) {
+        uevent_value value = from.fields.values[k];
+        if (value.given) {
+            value.data = to->text.bytes + (value.data - from.text.bytes);
+        }
+        to->fields.values[k] = value;
+    }
+}
+
 // Any fixed non-zero value: there is only ever one battery behind a handle.
 constexpr std::uint32_t linux_battery_tag = 1;
 
@@ -35,16 +55,16 @@ char g_root[PATH_MAX] = "/sys/class/power_supply";
 struct found_battery {
     bool valid;
     char name[name_capacity];
-    uevent_text uevent;
+    parsed_uevent uevent;
 };
 found_battery g_found;
 
 // The open battery: its folder, kept open as the handle, and its uevent.
 struct open_battery {
     int folder_fd;
-    uevent_text uevent;
+    parsed_uevent uevent;
 };
-open_battery g_open = {-1, {{0}, 0}};
+open_battery g_open = {-1, {}};
 
 std::uint32_t g_last_code;
 
@@ -86,7 +106,7 @@ int find_battery(found_battery *found)
     if (root_fd < 0) {
         return errno == ENOTDIR ? ENOENT : errno;
     }
-    uevent_text candidate;
+    parsed_uevent candidate;
     alignas(dirent64) char entries[8192];
     int result = 0;
     for (;;) {
@@ -108,16 +128,14 @@ int find_battery(found_battery *found)
             if (found->valid && std::strcmp(name, found->name) >= 0) {
                 continue;
             }
-            if (!read_uevent(root_fd, name, &candidate)) {
+            if (!read_uevent(root_fd, name, &candidate.text)) {
                 continue;
             }
-            uevent_fields fields;
-            parse_uevent(candidate.bytes, candidate.length, &fields);
-            if (is_system_battery(fields)) {
+            parse_uevent(candidate.text.bytes, candidate.text.length, &candidate.fields);
+            if (is_system_battery(candidate.fields)) {
                 found->valid = true;
                 std::strcpy(found->name, name);
-                std::memcpy(found->uevent.bytes, candidate.bytes, candidate.length);
-                found->uevent.length = candidate.length;
+                copy_parsed(candidate, &found->uevent);
             }
         }
     }
@@ -222,12 +240,19 @@ void linux_platform_set_root(const char *path)
 void parse_uevent(const char *text, std::size_t length, uevent_fields *fields)
 {
     static const char prefix[] = "POWER_SUPPLY_";
-    static const char *const names[uevent_key_count] = {
-        "TYPE",          "SCOPE",       "PRESENT",           "STATUS",
-        "CAPACITY",      "TECHNOLOGY",  "ENERGY_FULL_DESIGN", "ENERGY_FULL",
-        "CHARGE_FULL_DESIGN", "CHARGE_FULL", "VOLTAGE_MIN_DESIGN", "VOLTAGE_NOW",
-        "POWER_NOW",     "CURRENT_NOW", "CYCLE_COUNT",
+    constexpr std::size_t prefix_length = sizeof prefix - 1;
+    struct key_name {
+        const char *text;
+        std::size_t length;
     };
+#define KEY(name) {name, sizeof name - 1}
+    static const key_name names[uevent_key_count] = {
+        KEY("TYPE"),        KEY("SCOPE"),       KEY("PRESENT"),           KEY("STATUS"),
+        KEY("CAPACITY"),    KEY("TECHNOLOGY"),  KEY("ENERGY_FULL_DESIGN"), KEY("ENERGY_FULL"),
+        KEY("CHARGE_FULL_DESIGN"), KEY("CHARGE_FULL"), KEY("VOLTAGE_MIN_DESIGN"), KEY("VOLTAGE_NOW"),
+        KEY("POWER_NOW"),   KEY("CURRENT_NOW"), KEY("CYCLE_COUNT"),
+    };
+#undef KEY
     *fields = uevent_fields{};
     const char *end = text + length;
     for (const char *line = text; line < end;) {
@@ -236,19 +261,23 @@ void parse_uevent(const char *text, std::size_t length, uevent_fields *fields)
             line_end = end;
         }
         const char *equal = static_cast<const char *>(std::memchr(line, '=', static_cast<std::size_t>(line_end - line)));
-        std::size_t prefix_length = sizeof prefix - 1;
         if (equal != nullptr && static_cast<std::size_t>(equal - line) > prefix_length &&
             std::memcmp(line, prefix, prefix_length) == 0) {
             const char *key = line + prefix_length;
             std::size_t key_length = static_cast<std::size_t>(equal - key);
             for (int k = 0; k < uevent_key_count; ++k) {
                 uevent_value &value = fields->values[k];
-                if (!value.given && std::strlen(names[k]) == key_length &&
-                    std::memcmp(names[k], key, key_length) == 0) {
-                    value = {equal + 1, static_cast<std::size_t>(line_end - equal - 1), true};
+                if (names[k].length == key_length && names[k].text[0] == key[0] &&
+                    std::memcmp(names[k].text, key, key_length) == 0) {
+                    if (!value.given) {   // the first of a repeated key counts
+                        value = {equal + 1, static_cast<std::size_t>(line_end - equal - 1), true};
+                    }
                     break;
                 }
             }
+        }
+        if (line_end == end) {
+            break;
         }
         line = line_end + 1;
     }
@@ -362,9 +391,7 @@ bool platform_get_power_status(power_status_record *power)
     if (error != 0) {
         return false;
     }
-    uevent_fields fields;
-    parse_uevent(g_found.uevent.bytes, g_found.uevent.length, &fields);
-    power_status_from_uevent(fields, power);
+    power_status_from_uevent(g_found.uevent.fields, power);
     return true;
 }
 
@@ -394,8 +421,7 @@ platform_handle platform_open_device(const char16_t *, std::uint32_t, std::uint3
         close(g_open.folder_fd);   // a handle the caller never closed
     }
     g_open.folder_fd = fd;
-    std::memcpy(g_open.uevent.bytes, found.uevent.bytes, found.uevent.length);
-    g_open.uevent.length = found.uevent.length;
+    copy_parsed(found.uevent, &g_open.uevent);
     return fd;
 }
 
@@ -425,7 +451,6 @@ bool platform_device_io_control(platform_handle device, std::uint32_t control_co
     if (device < 0 || device != g_open.folder_fd || in == nullptr || out == nullptr) {
         return false;
     }
-    uevent_fields fields;
     switch (control_code) {
     case ioctl_battery_query_tag:
         if (in_size < sizeof(std::uint32_t) || out_size < sizeof(std::uint32_t)) {
@@ -439,8 +464,7 @@ bool platform_device_io_control(platform_handle device, std::uint32_t control_co
             return false;
         }
         battery_information_record info;
-        parse_uevent(g_open.uevent.bytes, g_open.uevent.length, &fields);
-        information_from_uevent(fields, &info);
+        information_from_uevent(g_open.uevent.fields, &info);
         std::memcpy(out, &info, sizeof info);
         *returned = sizeof info;
         return true;
@@ -450,8 +474,7 @@ bool platform_device_io_control(platform_handle device, std::uint32_t control_co
             return false;
         }
         battery_status_record status;
-        parse_uevent(g_open.uevent.bytes, g_open.uevent.length, &fields);
-        status_from_uevent(fields, &status);
+        status_from_uevent(g_open.uevent.fields, &status);
         std::memcpy(out, &status, sizeof status);
         *returned = sizeof status;
         return true;
