@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test: the Linux
 # library natively, again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the Windows DLL cross-compiled and tested under Wine, and both fuzz targets
-# for a bounded time (FUZZ_SECONDS, default 60).
+# the Windows DLL cross-compiled and tested under Wine, the benchmarks built,
+# and both fuzz targets for a bounded time (FUZZ_SECONDS, default 60).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-bash "$top/scripts/setup.sh" windows hardening
+bash "$top/scripts/setup.sh" windows hardening bench
 
 configure() {
   local build=$1
@@ -32,6 +32,12 @@ echo "== Windows, under Wine =="
 configure "$top/build/windows" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
           -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake"
 ctest --test-dir "$top/build/windows" --output-on-failure
+
+echo "== Benchmarks build, and a short run of the library alone =="
+cmake -S "$top" -B "$top/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DAMBREL_BUILD_BENCH=ON \
+      -DAMBREL_BUILD_TESTS=OFF -DAMBREL_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$top/build/bench"
+"$top/build/bench/bench/bench_status" --benchmark_min_time=0.05
 
 echo "== Fuzzing =="
 bash "$top/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"
