@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default
-# 60) from the seed corpus in fuzz/corpus, both at once. Fails on any finding;
+# 60) from the starting inputs in fuzz/corpus, both at once. Fails on any finding;
 # the input that caused it is left in build/fuzz/artifacts/.
 #   scripts/fuzz.sh 3600    # a longer run
 set -euo pipefail
