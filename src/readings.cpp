@@ -134,13 +134,14 @@ bool gather_battery_readings(battery_readings *readings)
     clear_readings(&r);
 
     power_status_record power{};
-    // A failed call leaves nothing to believe: its zeroed percentage is not a
-    // charge of 0 %, and its zeroed flag lets the device still be asked.
-    if (platform_get_power_status(&power) && power.battery_life_percent <= 100) {
+    // A failed call leaves nothing to believe: no percentage (not a charge of
+    // 0 %), and no "no battery" either, so the device is still asked.
+    bool power_answered = platform_get_power_status(&power);
+    if (power_answered && power.battery_life_percent <= 100) {
         r.percent_known = true;
         r.percent = power.battery_life_percent;
     }
-    if (power.battery_flag == battery_flag_no_battery) {
+    if (power_answered && power.battery_flag == battery_flag_no_battery) {
         store_answer(g_result_buf, json_absent);
         return false;
     }

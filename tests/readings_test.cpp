@@ -95,9 +95,15 @@ INSTANTIATE_TEST_SUITE_P(
                          EXPECT_EQ(r.percent, -1);
                          EXPECT_TRUE(r.device_answered);
                      }},
-        reading_case{"failed_power_status_with_a_percentage_written",
-                     [](scripted_platform &s) { s.power_succeeds = false; },
-                     [](const battery_readings &r) { EXPECT_FALSE(r.percent_known); }},
+        reading_case{"failed_power_status_with_values_written",
+                     [](scripted_platform &s) {
+                         s.power_succeeds = false;
+                         s.battery_flag = 128;
+                     },
+                     [](const battery_readings &r) {
+                         EXPECT_FALSE(r.percent_known);
+                         EXPECT_TRUE(r.device_answered);
+                     }},
         reading_case{"open_error_with_percent_keeps_the_percent_alone",
                      [](scripted_platform &s) {
                          s.battery_life_percent = 80;
