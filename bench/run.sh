@@ -28,10 +28,8 @@ instructions "$bin/bench_status" --loop "$calls" >"$out/alone_n.txt"
 instructions "$bin/bench_status" --loop 0 >"$out/alone_0.txt"
 
 # The Linux path, in a private mount namespace over the fixture.
-unshare -m --propagation private bash -eu -c '
-  bin=$1 fixture=$2 out=$3 calls=$4
-  mount -t tmpfs ambrel-fixture /sys/class/power_supply
-  for supply in "$fixture"/*/; do cp -r "$supply" /sys/class/power_supply/; done
+sh "$top/tests/in_fixture_namespace.sh" "$fixture" bash -eu -c '
+  bin=$1 out=$2 calls=$3
   "$bin/call_loop" ambrel 1 >/dev/null
   "$bin/bench_linux" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     --benchmark_format=json >"$out/linux.json"
@@ -54,7 +52,7 @@ for _ in range($calls): psutil.sensors_battery()"
   done
   valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bin/call_loop" ambrel 0 2>&1 |
     awk "/Collected/ { print \$NF }" >"$out/instr_loop_0.txt"
-' bash "$bin" "$fixture" "$out" "$calls"
+' bash "$bin" "$out" "$calls"
 
 cpu=$(lscpu | awk -F: '/Model name/ { gsub(/^ +/, "", $2); print $2; exit }')
 /usr/bin/python3 - "$out" "$calls" "$cpu" "$(nproc)" "$(uname -r)" "$(date -u +%Y-%m-%d)" >"$top/BENCHMARKS.md" <<'PY'

@@ -17,14 +17,12 @@ expect() {
 out=$("$wine_run" "$prefix" "$bin/ambrel-status.exe" | tr -d '\r')
 expect "this machine" '{"present": false}' "$out"
 
-if [ "$(id -u)" != 0 ] || ! unshare -m sh -c 'mount -t tmpfs probe /sys/class/power_supply' 2>/dev/null; then
-  echo "SKIPPED: cannot mount over /sys/class/power_supply in a private mount namespace here"
-  exit 77
-fi
-out=$(unshare -m sh -eu -c '
-  mount -t tmpfs ambrel-fixture /sys/class/power_supply
-  for supply in "$1"/*/; do cp -r "$supply" /sys/class/power_supply/; done
-  "$2" "$3" "$4/print_power_status.exe"
-  "$2" "$3" "$4/ambrel-status.exe" --last-error
-' sh "$fixture" "$wine_run" "$prefix" "$bin" | tr -d '\r')
+status=0
+raw=$(sh "$(dirname "$0")/in_fixture_namespace.sh" "$fixture" sh -eu -c '
+  "$0" "$1" "$2/print_power_status.exe"
+  "$0" "$1" "$2/ambrel-status.exe" --last-error
+' "$wine_run" "$prefix" "$bin") || status=$?
+[ "$status" = 77 ] && exit 77
+[ "$status" = 0 ] || { echo "Wine failed inside the namespace"; exit 1; }
+out=$(printf '%s\n' "$raw" | tr -d '\r')
 expect "laptop under Wine" "$(printf 'power status: ok flag 1 percent 87\n{"present": false}\n')" "$out"
