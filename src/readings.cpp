@@ -33,11 +33,6 @@ void clear_readings(battery_readings *r)
     r->device_answered = false;
 }
 
-std::int32_t capacity_or_unknown(std::uint32_t capacity)
-{
-    return capacity <= max_capacity_mwh ? static_cast<std::int32_t>(capacity) : -1;
-}
-
 // Device values are carried bit for bit: 0x80000000 and above read negative.
 std::int32_t as_signed(std::uint32_t value)
 {
@@ -46,17 +41,11 @@ std::int32_t as_signed(std::uint32_t value)
     return result;
 }
 
-// Stores the system's message for a failed open in g_last_error. A code the
-// system has no text for still gets a message, so the caller always learns it.
+// Stores the system's message for a failed open in g_last_error.
 void store_device_error(std::uint32_t code)
 {
     char message[platform_message_size];
-    std::memset(message, 0, sizeof message);
-    platform_format_message(code, message, sizeof message);
-    message[sizeof message - 1] = '\0';
-    if (message[0] == '\0') {
-        std::snprintf(message, sizeof message, "system error %lu", static_cast<unsigned long>(code));
-    }
+    device_error_message(code, message);
     store_answer(g_last_error, message);
 }
 
@@ -86,9 +75,8 @@ bool read_information(platform_handle device, std::uint32_t tag, battery_reading
         returned < sizeof info) {
         return false;
     }
-    if (info.technology < technology_name_count) {
-        std::snprintf(r->technology_name, sizeof r->technology_name, "%s",
-                      ambrel_technology_names[info.technology]);
+    if (const char *name = technology_name(info.technology)) {
+        std::snprintf(r->technology_name, sizeof r->technology_name, "%s", name);
     }
     // Some UPS and virtual batteries count capacity in units of their own,
     // and their rate in those units per hour: none of it is mWh or mW.
@@ -97,8 +85,7 @@ bool read_information(platform_handle device, std::uint32_t tag, battery_reading
         r->design_mwh = capacity_or_unknown(info.designed_capacity);
         r->full_mwh = capacity_or_unknown(info.full_charged_capacity);
     }
-    r->cycles = (info.cycle_count == 0 || info.cycle_count == 0xFFFFFFFFu) ? -1
-                                                                            : as_signed(info.cycle_count);
+    r->cycles = cycles_or_unknown(info.cycle_count);
     r->device_answered = true;
     return relative;
 }
@@ -127,6 +114,49 @@ void read_status(platform_handle device, std::uint32_t tag, bool relative_units,
 }
 
 }  // namespace
+
+// --- Rules both calls share ----------------------------------------------------
+
+std::int32_t capacity_or_unknown(std::uint32_t capacity)
+{
+    return capacity <= max_capacity_mwh ? static_cast<std::int32_t>(capacity) : -1;
+}
+
+std::int32_t cycles_or_unknown(std::uint32_t count)
+{
+    return (count == 0 || count == 0xFFFFFFFFu) ? -1 : as_signed(count);
+}
+
+const char *technology_name(std::uint32_t code)
+{
+    return code < technology_name_count ? ambrel_technology_names[code] : nullptr;
+}
+
+bool health_percent(std::int32_t design_mwh, std::int32_t full_mwh, double *health)
+{
+    // A design capacity of 0 gives no ratio; writing an infinite or undefined
+    // one would make the writer drop the whole answer.
+    if (design_mwh <= 0 || full_mwh < 0) {
+        return false;
+    }
+    *health = full_mwh * 100.0 / design_mwh;
+    return true;
+}
+
+void device_error_message(std::uint32_t code, char *message)
+{
+    // A message call that returns 0 has failed, whatever it left in the
+    // buffer (a cut text, say). A code without text still gets a message, so
+    // that the caller always learns it.
+    std::memset(message, 0, platform_message_size);
+    std::uint32_t length = platform_format_message(code, message, platform_message_size);
+    message[platform_message_size - 1] = '\0';
+    if (length == 0 || message[0] == '\0') {
+        std::snprintf(message, platform_message_size, "system error %lu", static_cast<unsigned long>(code));
+    }
+}
+
+// --- The status call's readings --------------------------------------------------
 
 bool gather_battery_readings(battery_readings *readings)
 {

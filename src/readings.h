@@ -27,6 +27,27 @@ struct battery_readings {
 constexpr int technology_name_count = 9;
 extern const char *const ambrel_technology_names[technology_name_count];
 
+// --- Rules both calls share ----------------------------------------------------
+
+// A capacity in mWh as the device gives it: -1 when not known or beyond
+// 99,999,999 mWh; 0 is a known 0.
+std::int32_t capacity_or_unknown(std::uint32_t capacity);
+
+// The device's cycle count, bit for bit: -1 for 0 and 0xFFFFFFFF, which mean
+// none. A negative result is not a count either.
+std::int32_t cycles_or_unknown(std::uint32_t count);
+
+// The name for a technology code, or nullptr beyond the table.
+const char *technology_name(std::uint32_t code);
+
+// The full-charge capacity as a percentage of the design capacity: false when
+// either is not known, or the design capacity is 0 (no ratio).
+bool health_percent(std::int32_t design_mwh, std::int32_t full_mwh, double *health);
+
+// The system's message for a device error, in a buffer of
+// platform_message_size bytes: "system error N" when the system has none.
+void device_error_message(std::uint32_t code, char *message);
+
 // Fills readings. Returns false when the call's answer already stands in
 // g_result_buf: no battery, no battery device, or a device error while the
 // percentage is not known (the system's message then in g_last_error).

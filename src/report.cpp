@@ -50,10 +50,9 @@ yyjson_mut_doc *compose_report(const battery_readings &r)
     } else {
         yyjson_mut_obj_add_null(doc, obj, "charging");
     }
-    // A design capacity of 0 gives no ratio; writing an infinite or undefined
-    // one would make the writer drop the whole report.
-    if (r.design_mwh > 0 && r.full_mwh >= 0) {
-        yyjson_mut_obj_add_real(doc, obj, "health_pct", r.full_mwh * 100.0 / r.design_mwh);
+    double health;
+    if (health_percent(r.design_mwh, r.full_mwh, &health)) {
+        yyjson_mut_obj_add_real(doc, obj, "health_pct", health);
     } else {
         yyjson_mut_obj_add_null(doc, obj, "health_pct");
     }

@@ -78,7 +78,7 @@ std::uint32_t platform_format_message(std::uint32_t code, char *buffer, std::uin
     std::size_t length = std::min<std::size_t>(std::strlen(s.message), size - 1);
     std::memcpy(buffer, s.message, length);
     buffer[length] = '\0';
-    return static_cast<std::uint32_t>(length);
+    return s.message_call_fails ? 0 : static_cast<std::uint32_t>(length);
 }
 
 bool platform_device_io_control(platform_handle device, std::uint32_t control_code, const void *in,

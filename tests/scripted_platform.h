@@ -25,6 +25,7 @@ struct scripted_platform {
     platform_handle open_handle;        // platform_invalid_handle to fail the open
     std::uint32_t open_error;
     const char *message;                // nullptr: the system has no text for the code
+    bool message_call_fails;            // writes the message, then returns 0 all the same
 
     bool tag_succeeds;
     std::uint32_t tag;

@@ -146,6 +146,17 @@ INSTANTIATE_TEST_SUITE_P(
                        R"({"present": true, "percent": null, "charging": null})", "Access is denied.\r\n", 1, 1}),
     [](const ::testing::TestParamInfo<early_end_case> &p) { return std::string(p.param.name); });
 
+TEST_F(status_call, a_message_call_that_fails_leaves_no_text_of_its_own)
+{
+    // Whatever the failed call wrote (here a whole message) is not believed.
+    g_script.battery_life_percent = 255;
+    g_script.open_handle = platform_invalid_handle;
+    g_script.open_error = 5;
+    g_script.message_call_fails = true;
+    EXPECT_EQ(ambrel_status(), present_unknown);
+    EXPECT_STREQ(ambrel_last_error(), "system error 5");
+}
+
 TEST_F(status_call, a_flag_with_more_bits_than_no_battery_still_opens_the_device)
 {
     for (int flag : {129, 255}) {

@@ -63,6 +63,7 @@ struct script {
     std::wstring interface_path = L"\\\\?\\acpi#pnp0c0a#1#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}";
     DWORD interface_open_error = 0;        // 0: the interface opens
     const char *message = "Access is denied.\r\n";
+    bool format_fails_after_writing = false;   // writes the message, returns 0 all the same
     BOOL tag_ok = TRUE;
     ULONG tag = 9;
     BOOL info_ok = TRUE;
@@ -156,7 +157,7 @@ DWORD WINAPI fake_FormatMessageA(DWORD flags, LPCVOID source, DWORD code, DWORD 
         return 0;
     }
     std::strncpy(buffer, g.message, size - 1);
-    return static_cast<DWORD>(std::strlen(buffer));
+    return g.format_fails_after_writing ? 0 : static_cast<DWORD>(std::strlen(buffer));
 }
 
 BOOL WINAPI fake_DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID out, DWORD out_size,
@@ -569,6 +570,13 @@ INSTANTIATE_TEST_SUITE_P(
                        g.message = nullptr;
                    },
                    present_unknown, "system error 32", 1, 0, 0},
+        reply_case{"message_call_fails_after_writing",
+                   [] {
+                       g.percent = 255;
+                       g.battery_open_error = ERROR_ACCESS_DENIED;
+                       g.format_fails_after_writing = true;
+                   },
+                   present_unknown, "system error 5", 1, 0, 0},
         reply_case{"power_status_fails",
                    [] {
                        g.power_ok = FALSE;
