@@ -3,11 +3,14 @@
 #include <cstring>
 
 #include "answer.h"
+#include "power.h"
+#include "power_report.h"
 #include "readings.h"
 #include "report.h"
 
 char g_result_buf[answer_buffer_size] = "{}";
 char g_last_error[answer_buffer_size] = "";
+char g_power_buf[answer_buffer_size] = "{}";
 
 const char json_absent[] = "{\"present\": false}";
 const char json_present_unknown[] = "{\"present\": true, \"percent\": null, \"charging\": null}";
@@ -34,6 +37,20 @@ AMBREL_API const char *ambrel_status(void)
         }
     }
     return g_result_buf;
+}
+
+AMBREL_API const char *ambrel_power(void)
+{
+    g_power_buf[0] = '\0';
+    // Some 15 KiB: on the caller's stack, since calls do not overlap and
+    // nothing outlives one.
+    power_readings picture;
+    if (gather_power_readings(&picture)) {
+        write_power_report(picture);
+    } else {
+        store_answer(g_power_buf, json_empty);
+    }
+    return g_power_buf;
 }
 
 AMBREL_API void ambrel_free_string(const char *text)

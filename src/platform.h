@@ -4,10 +4,13 @@
 // link a scripted implementation instead.
 //
 // The operations and records follow the Windows battery interface
-// (kernel32 and the battery class driver) one for one, so the readings stage
-// sees exactly what Windows gives. Records are laid out field for field like
-// the platform's own; a platform file that includes the real headers checks
-// that with static_assert.
+// (kernel32, setupapi and the battery class driver) one for one, so the
+// readings stage sees exactly what Windows gives. Records are laid out field
+// for field like the platform's own; a platform file that includes the real
+// headers checks that with static_assert. The status call asks Linux through
+// the same operations. The power picture reads Linux as it is: the kernel's
+// power_supply class, one uevent text per supply (the last section); each
+// platform answers the other's operations as a system without them would.
 #ifndef AMBREL_PLATFORM_H
 #define AMBREL_PLATFORM_H
 
@@ -128,5 +131,71 @@ bool platform_device_io_control(platform_handle device, std::uint32_t control_co
 
 // CloseHandle.
 void platform_close_device(platform_handle device);
+
+// --- Every battery of the battery device class ---------------------------------
+
+// IOCTL_BATTERY_QUERY_INFORMATION levels beyond BatteryInformation.
+constexpr std::uint32_t battery_temperature_level = 2;       // BatteryTemperature: ULONG, tenths of a kelvin
+constexpr std::uint32_t battery_estimated_time_level = 3;    // BatteryEstimatedTime: ULONG seconds
+constexpr std::uint32_t battery_device_name_level = 4;       // BatteryDeviceName: UTF-16 text
+constexpr std::uint32_t battery_manufacture_name_level = 6;  // BatteryManufactureName: UTF-16 text
+constexpr std::uint32_t battery_serial_number_level = 8;     // BatterySerialNumber: UTF-16 text
+constexpr std::uint32_t battery_unknown_time = 0xFFFFFFFFu;  // BATTERY_UNKNOWN_TIME
+
+constexpr std::uint8_t ac_line_offline = 0;                  // SYSTEM_POWER_STATUS.ACLineStatus
+constexpr std::uint8_t ac_line_online = 1;
+
+// A device information list: the platform's handle value, or
+// platform_invalid_device_list.
+using platform_device_list = std::intptr_t;
+constexpr platform_device_list platform_invalid_device_list = -1;   // INVALID_HANDLE_VALUE
+
+// SetupDiGetClassDevsW: the present interfaces of the battery device class.
+platform_device_list platform_open_battery_list();
+
+enum interface_answer {
+    interface_listed,       // path holds the interface's device path
+    interface_none_left,    // no interface at this index or after it
+    interface_unreadable,   // the interface has no path that fits (passed over)
+    interface_no_memory,    // the platform could not allocate the path's block
+};
+
+// SetupDiEnumDeviceInterfaces and SetupDiGetDeviceInterfaceDetailW: the
+// device path of the interface at index, in path (capacity units, always
+// terminated when listed).
+interface_answer platform_battery_interface(platform_device_list list, std::uint32_t index, char16_t *path,
+                                            std::uint32_t capacity);
+
+// SetupDiDestroyDeviceInfoList.
+void platform_close_battery_list(platform_device_list list);
+
+// CreateFileW on a battery interface's path, nothing else (the status call's
+// open falls back from "\\.\BATTERY" to an interface; this one does not).
+platform_handle platform_open_interface(const char16_t *path, std::uint32_t access, std::uint32_t share,
+                                        std::uint32_t creation, std::uint32_t attributes);
+
+// --- The kernel's power_supply class -------------------------------------------
+
+constexpr std::size_t supply_name_capacity = 256;    // NAME_MAX and its NUL
+constexpr std::size_t supply_text_capacity = 4096;   // sysfs attribute files hold at most one page
+
+// One power supply: its folder name and its uevent text.
+struct supply_record {
+    char name[supply_name_capacity];   // NUL-terminated
+    char text[supply_text_capacity];   // not terminated; a line cut at the end is dropped
+    std::size_t length;
+};
+
+// Starts listing the power supplies. false on a system without the
+// power_supply class, whose batteries are reached through the battery device
+// class instead. A folder that cannot be listed lists nothing.
+bool platform_open_supply_list();
+
+// The next supply in listing order (no order promised), its uevent read
+// once; false when none is left. A supply whose uevent cannot be read is
+// passed over.
+bool platform_next_supply(supply_record *supply);
+
+void platform_close_supply_list();
 
 #endif

@@ -16,9 +16,8 @@
 
 namespace {
 
-// sysfs attribute files hold at most one page.
-constexpr std::size_t uevent_capacity = 4096;
-constexpr std::size_t name_capacity = 256;   // NAME_MAX and its NUL
+constexpr std::size_t uevent_capacity = supply_text_capacity;
+constexpr std::size_t name_capacity = supply_name_capacity;
 
 struct uevent_text {
     char bytes[uevent_capacity];
@@ -72,7 +71,7 @@ std::uint32_t g_last_code;
 // One read: sysfs and regular files hand over everything up to the count at
 // once. A file that fills the buffer may have been cut inside its last line,
 // which is then dropped rather than taken as a shorter value.
-bool read_uevent(int root_fd, const char *name, uevent_text *text)
+bool read_uevent(int root_fd, const char *name, char (&bytes)[uevent_capacity], std::size_t *length)
 {
     char path[name_capacity + sizeof "/uevent"];
     std::snprintf(path, sizeof path, "%s/uevent", name);
@@ -80,20 +79,33 @@ bool read_uevent(int root_fd, const char *name, uevent_text *text)
     if (fd < 0) {
         return false;
     }
-    ssize_t n = read(fd, text->bytes, sizeof text->bytes);
+    ssize_t n = read(fd, bytes, sizeof bytes);
     close(fd);
     if (n < 0) {
         return false;
     }
-    text->length = static_cast<std::size_t>(n);
-    if (text->length == sizeof text->bytes) {
-        const void *last_newline = memrchr(text->bytes, '\n', text->length);
-        text->length = last_newline ? static_cast<std::size_t>(static_cast<const char *>(last_newline) -
-                                                               text->bytes + 1)
-                                    : 0;
+    *length = static_cast<std::size_t>(n);
+    if (*length == sizeof bytes) {
+        const void *last_newline = memrchr(bytes, '\n', *length);
+        *length = last_newline ? static_cast<std::size_t>(static_cast<const char *>(last_newline) - bytes + 1) : 0;
     }
     return true;
 }
+
+// The folder entries worth reading: not "." or "..", and a name that fits.
+bool is_supply_name(const char *name)
+{
+    return name[0] != '.' && std::strlen(name) < name_capacity;
+}
+
+// One listing of the folder under way, for the power picture.
+struct supply_listing {
+    int folder_fd;   // -1: nothing (more) to list
+    ssize_t filled;
+    ssize_t at;
+    alignas(dirent64) char entries[8192];
+};
+supply_listing g_listing = {-1, 0, 0, {}};
 
 // Finds the system battery: of the supplies that qualify, the first in name
 // order. Only supplies named before the best one so far are read. Returns 0,
@@ -121,13 +133,13 @@ int find_battery(found_battery *found)
             const auto *entry = reinterpret_cast<const dirent64 *>(entries + offset);
             offset += entry->d_reclen;
             const char *name = entry->d_name;
-            if (name[0] == '.' || std::strlen(name) >= name_capacity) {
+            if (!is_supply_name(name)) {
                 continue;
             }
             if (found->valid && std::strcmp(name, found->name) >= 0) {
                 continue;
             }
-            if (!read_uevent(root_fd, name, &candidate.text)) {
+            if (!read_uevent(root_fd, name, candidate.text.bytes, &candidate.text.length)) {
                 continue;
             }
             parse_uevent(candidate.text.bytes, candidate.text.length, &candidate.fields);
@@ -254,4 +266,64 @@ void platform_close_device(platform_handle device)
     if (device == linux_battery_handle) {
         g_device_open = false;
     }
+}
+
+// --- The power_supply class, for the power picture ---------------------------------
+
+bool platform_open_supply_list()
+{
+    platform_close_supply_list();   // a listing the caller never closed
+    g_listing.folder_fd = open(g_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    g_listing.filled = 0;
+    g_listing.at = 0;
+    return true;
+}
+
+bool platform_next_supply(supply_record *supply)
+{
+    while (g_listing.folder_fd >= 0) {
+        if (g_listing.at >= g_listing.filled) {
+            g_listing.filled = getdents64(g_listing.folder_fd, g_listing.entries, sizeof g_listing.entries);
+            g_listing.at = 0;
+            if (g_listing.filled <= 0) {
+                return false;
+            }
+        }
+        const auto *entry = reinterpret_cast<const dirent64 *>(g_listing.entries + g_listing.at);
+        g_listing.at += entry->d_reclen;
+        if (is_supply_name(entry->d_name) &&
+            read_uevent(g_listing.folder_fd, entry->d_name, supply->text, &supply->length)) {
+            std::strcpy(supply->name, entry->d_name);
+            return true;
+        }
+    }
+    return false;
+}
+
+void platform_close_supply_list()
+{
+    if (g_listing.folder_fd >= 0) {
+        close(g_listing.folder_fd);
+        g_listing.folder_fd = -1;
+    }
+}
+
+// --- The battery device class: not on Linux ------------------------------------------
+
+platform_device_list platform_open_battery_list()
+{
+    return platform_invalid_device_list;
+}
+
+interface_answer platform_battery_interface(platform_device_list, std::uint32_t, char16_t *, std::uint32_t)
+{
+    return interface_none_left;
+}
+
+void platform_close_battery_list(platform_device_list) {}
+
+platform_handle platform_open_interface(const char16_t *, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t)
+{
+    g_last_code = ENODEV;
+    return platform_invalid_handle;
 }

@@ -33,14 +33,6 @@ void clear_readings(battery_readings *r)
     r->device_answered = false;
 }
 
-// Device values are carried bit for bit: 0x80000000 and above read negative.
-std::int32_t as_signed(std::uint32_t value)
-{
-    std::int32_t result;
-    std::memcpy(&result, &value, sizeof result);
-    return result;
-}
-
 // Stores the system's message for a failed open in g_last_error.
 void store_device_error(std::uint32_t code)
 {
@@ -49,38 +41,19 @@ void store_device_error(std::uint32_t code)
     store_answer(g_last_error, message);
 }
 
-std::uint32_t query_tag(platform_handle device)
-{
-    std::uint32_t wait_ms = 0;   // answer at once; do not wait for a battery to arrive
-    std::uint32_t tag = 0;
-    std::uint32_t returned = 0;
-    if (!platform_device_io_control(device, ioctl_battery_query_tag, &wait_ms, sizeof wait_ms, &tag,
-                                    sizeof tag, &returned)) {
-        return 0;
-    }
-    return tag;
-}
-
 // Returns whether the battery counts in relative units rather than mWh.
 bool read_information(platform_handle device, std::uint32_t tag, battery_readings *r)
 {
-    battery_query_information_record query{};
-    query.battery_tag = tag;
-    query.information_level = battery_information_level;
-    query.at_rate = 0;
     battery_information_record info{};
     std::uint32_t returned = 0;
-    if (!platform_device_io_control(device, ioctl_battery_query_information, &query, sizeof query,
-                                    &info, sizeof info, &returned) ||
+    if (!query_battery_information(device, tag, battery_information_level, &info, sizeof info, &returned) ||
         returned < sizeof info) {
         return false;
     }
     if (const char *name = technology_name(info.technology)) {
         std::snprintf(r->technology_name, sizeof r->technology_name, "%s", name);
     }
-    // Some UPS and virtual batteries count capacity in units of their own,
-    // and their rate in those units per hour: none of it is mWh or mW.
-    bool relative = (info.capabilities & battery_capacity_relative) != 0;
+    bool relative = counts_relative_units(info);
     if (!relative) {
         r->design_mwh = capacity_or_unknown(info.designed_capacity);
         r->full_mwh = capacity_or_unknown(info.full_charged_capacity);
@@ -92,13 +65,8 @@ bool read_information(platform_handle device, std::uint32_t tag, battery_reading
 
 void read_status(platform_handle device, std::uint32_t tag, bool relative_units, battery_readings *r)
 {
-    battery_wait_status_record wait{};
-    wait.battery_tag = tag;   // timeout 0: answer at once
     battery_status_record status{};
-    std::uint32_t returned = 0;
-    if (!platform_device_io_control(device, ioctl_battery_query_status, &wait, sizeof wait, &status,
-                                    sizeof status, &returned) ||
-        returned < sizeof status) {
+    if (!query_battery_status(device, tag, &status)) {
         return;
     }
     if (status.power_state & battery_charging) {
@@ -108,14 +76,64 @@ void read_status(platform_handle device, std::uint32_t tag, bool relative_units,
         r->charging_known = (status.power_state & battery_discharging) != 0;
     }
     r->voltage_mv = as_signed(status.voltage);
-    // BATTERY_UNKNOWN_RATE is a marker, not a rate.
-    r->rate_mw = (status.rate == battery_unknown_rate || relative_units) ? 0 : status.rate;
+    r->rate_mw = is_known_rate(status, relative_units) ? status.rate : 0;
     r->device_answered = true;
 }
 
 }  // namespace
 
 // --- Rules both calls share ----------------------------------------------------
+
+std::uint32_t query_battery_tag(platform_handle device)
+{
+    std::uint32_t wait_ms = 0;   // answer at once; do not wait for a battery to arrive
+    std::uint32_t tag = 0;
+    std::uint32_t returned = 0;
+    if (!platform_device_io_control(device, ioctl_battery_query_tag, &wait_ms, sizeof wait_ms, &tag,
+                                    sizeof tag, &returned)) {
+        return 0;
+    }
+    return tag;
+}
+
+bool query_battery_information(platform_handle device, std::uint32_t tag, std::uint32_t level, void *out,
+                               std::uint32_t size, std::uint32_t *returned)
+{
+    battery_query_information_record query{};
+    query.battery_tag = tag;
+    query.information_level = level;
+    query.at_rate = 0;
+    *returned = 0;
+    return platform_device_io_control(device, ioctl_battery_query_information, &query, sizeof query, out, size,
+                                      returned);
+}
+
+bool query_battery_status(platform_handle device, std::uint32_t tag, battery_status_record *status)
+{
+    battery_wait_status_record wait{};
+    wait.battery_tag = tag;   // timeout 0: answer at once
+    std::uint32_t returned = 0;
+    return platform_device_io_control(device, ioctl_battery_query_status, &wait, sizeof wait, status,
+                                      sizeof *status, &returned) &&
+           returned >= sizeof *status;
+}
+
+bool counts_relative_units(const battery_information_record &info)
+{
+    return (info.capabilities & battery_capacity_relative) != 0;
+}
+
+bool is_known_rate(const battery_status_record &status, bool relative_units)
+{
+    return status.rate != battery_unknown_rate && !relative_units;
+}
+
+std::int32_t as_signed(std::uint32_t value)
+{
+    std::int32_t result;
+    std::memcpy(&result, &value, sizeof result);
+    return result;
+}
 
 std::int32_t capacity_or_unknown(std::uint32_t capacity)
 {
@@ -192,7 +210,7 @@ bool gather_battery_readings(battery_readings *readings)
         return true;
     }
 
-    std::uint32_t tag = query_tag(device);
+    std::uint32_t tag = query_battery_tag(device);
     if (tag != 0) {
         bool relative_units = read_information(device, tag, &r);
         read_status(device, tag, relative_units, &r);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform.h"
+
 // The readings of one status call. Not-known values: flags false, numbers -1,
 // rate_mw 0, technology_name empty.
 struct battery_readings {
@@ -28,6 +30,24 @@ constexpr int technology_name_count = 9;
 extern const char *const ambrel_technology_names[technology_name_count];
 
 // --- Rules both calls share ----------------------------------------------------
+
+// The battery class driver's queries, asked at once (no waiting) with the
+// battery's tag. The tag is 0 when its query fails; the status counts only
+// when the whole record came back.
+std::uint32_t query_battery_tag(platform_handle device);
+bool query_battery_information(platform_handle device, std::uint32_t tag, std::uint32_t level, void *out,
+                               std::uint32_t size, std::uint32_t *returned);
+bool query_battery_status(platform_handle device, std::uint32_t tag, battery_status_record *status);
+
+// Some UPS and virtual batteries count capacity in units of their own, and
+// their rate in those units per hour: none of it is mWh or mW.
+bool counts_relative_units(const battery_information_record &info);
+
+// BATTERY_UNKNOWN_RATE is a marker, not a rate; relative units are no mW.
+bool is_known_rate(const battery_status_record &status, bool relative_units);
+
+// Device values are carried bit for bit: 0x80000000 and above read negative.
+std::int32_t as_signed(std::uint32_t value);
 
 // A capacity in mWh as the device gives it: -1 when not known or beyond
 // 99,999,999 mWh; 0 is a known 0.

@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstring>
 
+#include "readings.h"
+
 namespace {
 
 // --- Keys ----------------------------------------------------------------------
@@ -160,6 +162,53 @@ std::uint32_t capacity_mwh(const uevent_fields &fields, uevent_key energy_key, u
     return battery_unknown_capacity;
 }
 
+std::uint8_t technology_code(const uevent_fields &fields)
+{
+    static const struct {
+        const char *name;
+        std::uint8_t code;
+    } technologies[] = {
+        {"NiMH", 1}, {"Li-poly", 2}, {"Li-ion", 3}, {"LiFe", 3}, {"LiMn", 3}, {"NiCd", 4},
+    };
+    for (const auto &t : technologies) {
+        if (equals(fields.values[key_technology], t.name)) {
+            return t.code;
+        }
+    }
+    return 255;   // no name
+}
+
+// 0 when there is none, as the battery class driver says it.
+std::uint32_t cycle_count(const uevent_fields &fields)
+{
+    std::int64_t cycles;
+    return parse_integer(fields.values[key_cycle_count], &cycles) && cycles > 0 && cycles <= INT32_MAX
+               ? static_cast<std::uint32_t>(cycles)
+               : 0;
+}
+
+bool voltage_uv(const uevent_fields &fields, std::uint64_t *voltage)
+{
+    return read_unsigned(fields, key_voltage_now, voltage);
+}
+
+// The rate's magnitude in mW: POWER_NOW, or else CURRENT_NOW times
+// VOLTAGE_NOW; *negative when the driver gave it below 0.
+bool rate_magnitude_mw(const uevent_fields &fields, std::uint64_t *rate_mw, bool *negative)
+{
+    std::uint64_t power_uw, current_ua, voltage;
+    if (read_magnitude(fields, key_power_now, &power_uw)) {
+        *rate_mw = power_uw / 1000;
+        *negative = fields.values[key_power_now].data[0] == '-';
+    } else if (voltage_uv(fields, &voltage) && read_magnitude(fields, key_current_now, &current_ua)) {
+        *rate_mw = current_ua * voltage / 1000000000u;
+        *negative = fields.values[key_current_now].data[0] == '-';
+    } else {
+        return false;
+    }
+    return *rate_mw <= INT32_MAX;
+}
+
 bool known_percent(const uevent_fields &fields, std::uint8_t *percent)
 {
     std::int64_t value;
@@ -234,25 +283,11 @@ void power_status_from_uevent(const uevent_fields &fields, power_status_record *
 
 void information_from_uevent(const uevent_fields &fields, battery_information_record *info)
 {
-    static const struct {
-        const char *name;
-        std::uint8_t code;
-    } technologies[] = {
-        {"NiMH", 1}, {"Li-poly", 2}, {"Li-ion", 3}, {"LiFe", 3}, {"LiMn", 3}, {"NiCd", 4},
-    };
     *info = battery_information_record{};
-    info->technology = 255;
-    for (const auto &t : technologies) {
-        if (equals(fields.values[key_technology], t.name)) {
-            info->technology = t.code;
-        }
-    }
+    info->technology = technology_code(fields);
     info->designed_capacity = capacity_mwh(fields, key_energy_full_design, key_charge_full_design);
     info->full_charged_capacity = capacity_mwh(fields, key_energy_full, key_charge_full);
-    std::int64_t cycles;
-    info->cycle_count = parse_integer(fields.values[key_cycle_count], &cycles) && cycles > 0 && cycles <= INT32_MAX
-                            ? static_cast<std::uint32_t>(cycles)
-                            : 0;
+    info->cycle_count = cycle_count(fields);
 }
 
 void status_from_uevent(const uevent_fields &fields, battery_status_record *status)
@@ -270,26 +305,128 @@ void status_from_uevent(const uevent_fields &fields, battery_status_record *stat
     }
     status->capacity = battery_unknown_capacity;
 
-    std::uint64_t voltage_uv = 0;
-    bool voltage_known = read_unsigned(fields, key_voltage_now, &voltage_uv);
-    status->voltage = voltage_known ? static_cast<std::uint32_t>(voltage_uv / 1000) : battery_unknown_voltage;
+    std::uint64_t voltage = 0;
+    status->voltage = voltage_uv(fields, &voltage) ? static_cast<std::uint32_t>(voltage / 1000) : battery_unknown_voltage;
 
     if (!charging && !discharging) {
         status->rate = 0;
         return;
     }
-    std::uint64_t power_uw, current_ua, rate_mw;
-    if (read_magnitude(fields, key_power_now, &power_uw)) {
-        rate_mw = power_uw / 1000;
-    } else if (voltage_known && read_magnitude(fields, key_current_now, &current_ua)) {
-        rate_mw = current_ua * voltage_uv / 1000000000u;
-    } else {
-        status->rate = battery_unknown_rate;
-        return;
-    }
-    if (rate_mw > INT32_MAX) {
+    std::uint64_t rate_mw;
+    bool negative;
+    if (!rate_magnitude_mw(fields, &rate_mw, &negative)) {
         status->rate = battery_unknown_rate;
         return;
     }
     status->rate = discharging ? -static_cast<std::int32_t>(rate_mw) : static_cast<std::int32_t>(rate_mw);
+}
+
+// --- The power picture ---------------------------------------------------------------
+
+namespace {
+
+reading known(std::int64_t value)
+{
+    return {true, value};
+}
+
+// A capacity in mWh by the status call's rules, as a reading.
+reading capacity_reading(const uevent_fields &fields, uevent_key energy_key, uevent_key charge_key)
+{
+    std::int32_t mwh = capacity_or_unknown(capacity_mwh(fields, energy_key, charge_key));
+    return mwh >= 0 ? known(mwh) : reading{};
+}
+
+// An integer value within [low, high], or not known.
+reading bounded(const uevent_fields &fields, uevent_key key, std::int64_t low, std::int64_t high)
+{
+    std::int64_t value;
+    return parse_integer(fields.values[key], &value) && value >= low && value <= high ? known(value) : reading{};
+}
+
+battery_state state_of(const uevent_value &status)
+{
+    if (equals(status, "Charging")) return battery_state::charging;
+    if (equals(status, "Discharging")) return battery_state::discharging;
+    if (equals(status, "Full")) return battery_state::full;
+    if (equals(status, "Not charging")) return battery_state::not_charging;
+    return battery_state::unknown;
+}
+
+void copy_text(const uevent_value &value, char *out)
+{
+    if (value.given) {
+        device_text(value.data, value.length, out);
+    }
+}
+
+}  // namespace
+
+bool power_source_from_uevent(const uevent_fields &fields, reading *online)
+{
+    const uevent_value &type = fields.values[key_type];
+    bool source = equals(type, "Mains") || equals(type, "Wireless") ||
+                  (type.given && type.length >= 3 && std::memcmp(type.data, "USB", 3) == 0);
+    if (!source || equals(fields.values[key_scope], "Device")) {
+        return false;
+    }
+    *online = bounded(fields, key_online, 0, 2);
+    if (online->known) {
+        online->value = online->value != 0;
+    }
+    return true;
+}
+
+void battery_from_uevent(const uevent_fields &fields, battery_entry *b)
+{
+    clear_battery_entry(b);
+    b->state = state_of(fields.values[key_status]);
+    b->energy_mwh = capacity_reading(fields, key_energy_now, key_charge_now);
+    b->full_mwh = capacity_reading(fields, key_energy_full, key_charge_full);
+    b->design_mwh = capacity_reading(fields, key_energy_full_design, key_charge_full_design);
+
+    std::uint8_t capacity;
+    if (known_percent(fields, &capacity)) {
+        b->percent = known(capacity);
+    } else if (b->energy_mwh.known && b->full_mwh.known && b->full_mwh.value > 0) {
+        std::int64_t percent = divide_half_even(b->energy_mwh.value * 100, b->full_mwh.value);
+        b->percent = known(percent < 100 ? percent : 100);
+    }
+
+    std::uint64_t rate_mw;
+    bool negative;
+    if (rate_magnitude_mw(fields, &rate_mw, &negative)) {
+        // The state decides the sign; where it does not (idle, unknown), the driver's own sign stands.
+        bool below_zero = b->state == battery_state::discharging ||
+                          (negative && b->state != battery_state::charging);
+        std::int64_t magnitude = static_cast<std::int64_t>(rate_mw);
+        b->rate_mw = known(below_zero ? -magnitude : magnitude);
+    }
+    std::uint64_t voltage;
+    if (voltage_uv(fields, &voltage) && voltage / 1000 > 0) {
+        b->voltage_mv = known(static_cast<std::int64_t>(voltage / 1000));
+    }
+    std::int32_t cycles = cycles_or_unknown(cycle_count(fields));
+    if (cycles >= 0) {
+        b->cycles = known(cycles);
+    }
+    b->temperature_dc = bounded(fields, key_temp, -500, 1500);
+
+    if (b->state == battery_state::discharging) {
+        b->time_to_empty_s = bounded(fields, key_time_to_empty_now, 1, INT64_MAX);
+        if (!b->time_to_empty_s.known) {
+            b->time_to_empty_s = estimated_time_to_empty(b->energy_mwh, b->rate_mw);
+        }
+    }
+    if (b->state == battery_state::charging) {
+        b->time_to_full_s = bounded(fields, key_time_to_full_now, 1, INT64_MAX);
+        if (!b->time_to_full_s.known) {
+            b->time_to_full_s = estimated_time_to_full(b->energy_mwh, b->full_mwh, b->rate_mw);
+        }
+    }
+    b->charge_limit_pct = bounded(fields, key_charge_control_end_threshold, 1, 100);
+    b->chemistry = technology_name(technology_code(fields));
+    copy_text(fields.values[key_manufacturer], b->manufacturer);
+    copy_text(fields.values[key_model_name], b->model);
+    copy_text(fields.values[key_serial_number], b->serial);
 }

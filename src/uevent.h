@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform.h"
+#include "power.h"
 
 // A POWER_SUPPLY_* value inside a uevent text; not null-terminated.
 struct uevent_value {
@@ -63,5 +64,14 @@ bool is_system_battery(const uevent_fields &fields);
 void power_status_from_uevent(const uevent_fields &fields, power_status_record *power);
 void information_from_uevent(const uevent_fields &fields, battery_information_record *info);
 void status_from_uevent(const uevent_fields &fields, battery_status_record *status);
+
+// The power picture's view. A supply that powers the machine from outside
+// (type Mains, Wireless or USB..., not a device's own) answers true, with
+// *online known when its ONLINE reads 0, 1 or 2 (online fixed or
+// programmable).
+bool power_source_from_uevent(const uevent_fields &fields, reading *online);
+
+// A system battery's entry, every member but id.
+void battery_from_uevent(const uevent_fields &fields, battery_entry *battery);
 
 #endif

@@ -1,5 +1,5 @@
 #!/bin/sh
-# ambrel.dll exports exactly the three functions, undecorated, and imports
+# ambrel.dll exports exactly the four functions, undecorated, and imports
 # from Windows' own DLLs only (the C and C++ runtimes are linked in).
 set -eu
 objdump=$1
@@ -8,9 +8,9 @@ dump=$($objdump -p "$dll")
 
 exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
           awk '/^\t\[/ { print $NF }' | sort)
-expected=$(printf '%s\n' ambrel_free_string ambrel_last_error ambrel_status)
+expected=$(printf '%s\n' ambrel_free_string ambrel_last_error ambrel_power ambrel_status)
 if [ "$exports" != "$expected" ]; then
-  echo "exports differ from the three functions:"; echo "$exports"; exit 1
+  echo "exports differ from the four functions:"; echo "$exports"; exit 1
 fi
 
 imports=$(printf '%s\n' "$dump" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)

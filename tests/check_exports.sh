@@ -1,12 +1,12 @@
 #!/bin/sh
-# The shared library must define exactly the three ambrel functions: no
+# The shared library must define exactly the four ambrel functions: no
 # yyjson symbol and no other symbol of ours.
 set -eu
 library=$1
 symbols=$(${NM:-nm} -D --defined-only "$library" | awk '{ print $NF }' | sort)
-expected=$(printf '%s\n' ambrel_free_string ambrel_last_error ambrel_status)
+expected=$(printf '%s\n' ambrel_free_string ambrel_last_error ambrel_power ambrel_status)
 if [ "$symbols" != "$expected" ]; then
-  echo "exported symbols differ from the three functions:"
+  echo "exported symbols differ from the four functions:"
   echo "$symbols"
   exit 1
 fi

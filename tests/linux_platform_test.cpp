@@ -14,6 +14,7 @@
 
 #include "ambrel.h"
 #include "platform_linux.h"
+#include "supply_tree.h"
 
 namespace {
 
@@ -44,37 +45,6 @@ const char laptop_report[] =
     R"({"present":true,"percent":87,"charging":false,"health_pct":84.0,"design_mwh":50000,)"
     R"("full_mwh":42000,"current_mwh":36540,"cycles":123,"voltage_mv":12500,"rate_mw":-8500,)"
     R"("chemistry":"Nickel-Metal-Hydride"})";
-
-class power_supply_tree : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/ambrel-supplies-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        linux_platform_set_root(root_.c_str());
-    }
-    void TearDown() override
-    {
-        linux_platform_set_root("/sys/class/power_supply");
-        std::string command = "rm -rf '" + root_ + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-    }
-    void supply(const std::string &name, const std::string &uevent)
-    {
-        std::string folder = root_ + "/" + name;
-        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-        std::ofstream(folder + "/uevent", std::ios::binary) << uevent;
-    }
-    std::string root_;
-};
-
-std::string replaced(std::string text, const std::string &from, const std::string &to)
-{
-    std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
 
 TEST_F(power_supply_tree, laptop_on_battery)
 {
