@@ -98,3 +98,29 @@ TEST(allocation_failure, the_helper_recognises_reports_with_members_missing)
 }
 
 }  // namespace
+
+namespace {
+
+// The power picture has no partial answer: memory failing anywhere gives {}.
+TEST(allocation_failure, of_the_power_picture_gives_empty_and_leaks_nothing)
+{
+    script_two_battery_laptop();
+    arm_allocation_watch(0);
+    const char *text = ambrel_power();
+    allocation_report all = disarm_allocation_watch();
+    std::string whole = text;   // copied once nothing is watched
+    ASSERT_EQ(whole.rfind(R"({"ac_online":false,)", 0), 0u) << whole;
+    EXPECT_EQ(all.live_blocks, 0);
+    ASSERT_GT(all.allocations, 0);
+    for (int n = 1; n <= all.allocations; ++n) {
+        script_two_battery_laptop();
+        arm_allocation_watch(n);
+        text = ambrel_power();
+        allocation_report report = disarm_allocation_watch();
+        std::string answer = text;
+        EXPECT_EQ(answer, "{}") << "allocation " << n << " of " << all.allocations << " failed";
+        EXPECT_EQ(report.live_blocks, 0) << "allocation " << n;
+    }
+}
+
+}  // namespace

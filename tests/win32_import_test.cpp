@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "json_member.h"
+
 namespace {
 
 using text_function = const char *(*)();
@@ -32,6 +34,11 @@ const std::string percent_alone =
 const GUID battery_class = {0x72631e54, 0x78a4, 0x11d0, {0xbc, 0xf7, 0x00, 0xaa, 0x00, 0xb7, 0xb3, 0x2a}};
 HANDLE const battery_handle = reinterpret_cast<HANDLE>(0x4242);
 HANDLE const interface_handle = reinterpret_cast<HANDLE>(0x4343);
+
+HANDLE battery_interface_handle(std::size_t i)
+{
+    return reinterpret_cast<HANDLE>(0x7000 + i);
+}
 HDEVINFO const device_list = reinterpret_cast<HDEVINFO>(0x5151);
 
 // --- The script: what the fakes answer, and what they were asked ---------------
@@ -52,11 +59,34 @@ struct io_call {
     LPOVERLAPPED overlapped;
 };
 
+// One battery of the device class, for the power picture.
+struct fake_level {
+    BOOL ok = FALSE;
+    DWORD bytes = 0;
+    std::vector<unsigned char> data;
+};
+
+struct fake_battery {
+    std::wstring path;
+    DWORD open_error = 0;
+    BOOL tag_ok = TRUE;
+    ULONG tag = 0;
+    BOOL info_ok = TRUE;
+    BATTERY_INFORMATION info{};
+    BOOL status_ok = TRUE;
+    BATTERY_STATUS status{};
+    fake_level levels[9];   // by level; 0 is info above
+};
+
 struct script {
     // answers
     BOOL power_ok = TRUE;
     bool power_writes = true;
     BYTE flag = 0, percent = 87;
+    BYTE ac_line = 255;
+    DWORD life_time = BATTERY_UNKNOWN_TIME;
+    std::vector<fake_battery> batteries;   // when not empty, the device class lists these
+    int fail_calloc_at = 0;                // the Nth calloc fails; 0 for none
     DWORD battery_open_error = 0;          // 0: "\\.\BATTERY" opens
     bool class_list_fails = false;
     bool has_interface = false;
@@ -88,6 +118,7 @@ struct script {
     GUID listed_class{};
     DWORD list_flags = 0;
     int allocations = 0;
+    int callocs = 0;
     std::vector<void *> live_blocks;
 };
 
@@ -111,8 +142,10 @@ BOOL WINAPI fake_GetSystemPowerStatus(LPSYSTEM_POWER_STATUS status)
 {
     ++g.power_calls;
     if (g.power_writes) {
+        status->ACLineStatus = g.ac_line;
         status->BatteryFlag = g.flag;
         status->BatteryLifePercent = g.percent;
+        status->BatteryLifeTime = g.life_time;
     }
     return g.power_ok;
 }
@@ -124,6 +157,16 @@ HANDLE WINAPI fake_CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURI
                                DWORD creation, DWORD attributes, HANDLE template_file)
 {
     g.creates.push_back({path, access, share, creation, attributes, security, template_file});
+    for (std::size_t i = 0; i < g.batteries.size(); ++i) {
+        if (g.batteries[i].path != path) continue;
+        if (g.batteries[i].open_error != 0) {
+            g.last_error = g.batteries[i].open_error;
+            return INVALID_HANDLE_VALUE;
+        }
+        HANDLE handle = battery_interface_handle(i);
+        g.opened.push_back(handle);
+        return handle;
+    }
     bool battery_path = std::wstring(path) == L"\\\\.\\BATTERY";
     DWORD error = battery_path ? g.battery_open_error : g.interface_open_error;
     if (!battery_path && std::wstring(path) != g.interface_path) {
@@ -160,6 +203,40 @@ DWORD WINAPI fake_FormatMessageA(DWORD flags, LPCVOID source, DWORD code, DWORD 
     return g.format_fails_after_writing ? 0 : static_cast<DWORD>(std::strlen(buffer));
 }
 
+BOOL battery_io(const fake_battery &b, DWORD code, LPVOID in, LPVOID out, DWORD out_size, LPDWORD returned)
+{
+    switch (code) {
+    case IOCTL_BATTERY_QUERY_TAG:
+        if (!b.tag_ok) return FALSE;
+        std::memcpy(out, &b.tag, sizeof b.tag);
+        *returned = sizeof b.tag;
+        return TRUE;
+    case IOCTL_BATTERY_QUERY_INFORMATION: {
+        BATTERY_QUERY_INFORMATION query;
+        std::memcpy(&query, in, sizeof query);
+        if (query.BatteryTag != b.tag) return FALSE;
+        if (query.InformationLevel == BatteryInformation) {
+            if (!b.info_ok) return FALSE;
+            std::memcpy(out, &b.info, sizeof b.info);
+            *returned = sizeof b.info;
+            return TRUE;
+        }
+        const fake_level &level = b.levels[query.InformationLevel];
+        if (!level.ok) return FALSE;
+        std::memcpy(out, level.data.data(), std::min<std::size_t>(out_size, level.data.size()));
+        *returned = level.bytes;
+        return TRUE;
+    }
+    case IOCTL_BATTERY_QUERY_STATUS:
+        if (!b.status_ok) return FALSE;
+        std::memcpy(out, &b.status, sizeof b.status);
+        *returned = sizeof b.status;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
 BOOL WINAPI fake_DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size, LPVOID out, DWORD out_size,
                                  LPDWORD returned, LPOVERLAPPED overlapped)
 {
@@ -167,6 +244,9 @@ BOOL WINAPI fake_DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_
     g.ios.push_back({device, code, std::vector<unsigned char>(in_bytes, in_bytes + in_size), out_size,
                      returned != nullptr, overlapped});
     *returned = 0;
+    for (std::size_t i = 0; i < g.batteries.size(); ++i) {
+        if (device == battery_interface_handle(i)) return battery_io(g.batteries[i], code, in, out, out_size, returned);
+    }
     switch (code) {
     case IOCTL_BATTERY_QUERY_TAG:
         if (!g.tag_ok) return FALSE;
@@ -211,6 +291,16 @@ BOOL WINAPI fake_SetupDiEnumDeviceInterfaces(HDEVINFO list, PSP_DEVINFO_DATA, co
                                              PSP_DEVICE_INTERFACE_DATA data)
 {
     ++g.enum_calls;
+    if (!g.batteries.empty()) {
+        if (list != device_list || !IsEqualGUID(*class_guid, battery_class) ||
+            data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) || index >= g.batteries.size()) {
+            g.last_error = ERROR_NO_MORE_ITEMS;
+            return FALSE;
+        }
+        data->Flags = SPINT_ACTIVE;
+        data->Reserved = index + 1;   // which interface the detail call is asked for
+        return TRUE;
+    }
     if (list != device_list || !IsEqualGUID(*class_guid, battery_class) ||
         data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) || index != 0 || !g.has_interface) {
         g.last_error = ERROR_NO_MORE_ITEMS;
@@ -220,14 +310,14 @@ BOOL WINAPI fake_SetupDiEnumDeviceInterfaces(HDEVINFO list, PSP_DEVINFO_DATA, co
     return TRUE;
 }
 
-BOOL WINAPI fake_SetupDiGetDeviceInterfaceDetailW(HDEVINFO list, PSP_DEVICE_INTERFACE_DATA,
+BOOL WINAPI fake_SetupDiGetDeviceInterfaceDetailW(HDEVINFO list, PSP_DEVICE_INTERFACE_DATA interface_data,
                                                   PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail, DWORD size,
                                                   PDWORD required, PSP_DEVINFO_DATA)
 {
     ++g.detail_calls;
+    const std::wstring &path = g.batteries.empty() ? g.interface_path : g.batteries[interface_data->Reserved - 1].path;
     DWORD needed =
-        static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) +
-                           (g.interface_path.size() + 1) * sizeof(WCHAR));
+        static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) + (path.size() + 1) * sizeof(WCHAR));
     if (required != nullptr) *required = needed;
     if (list != device_list) return FALSE;
     if (detail == nullptr || size < needed) {
@@ -238,7 +328,7 @@ BOOL WINAPI fake_SetupDiGetDeviceInterfaceDetailW(HDEVINFO list, PSP_DEVICE_INTE
         g.last_error = ERROR_INVALID_USER_BUFFER;
         return FALSE;
     }
-    std::memcpy(detail->DevicePath, g.interface_path.c_str(), (g.interface_path.size() + 1) * sizeof(WCHAR));
+    std::memcpy(detail->DevicePath, path.c_str(), (path.size() + 1) * sizeof(WCHAR));
     return TRUE;
 }
 
@@ -275,6 +365,7 @@ void *fake_malloc(std::size_t size)
 void *fake_calloc(std::size_t count, std::size_t size)
 {
     ++g.allocations;
+    if (++g.callocs == g.fail_calloc_at) return nullptr;
     void *block = real_calloc(count, size);
     if (block) g.live_blocks.push_back(block);
     return block;
@@ -308,6 +399,7 @@ struct replacement {
 HMODULE g_dll;
 text_function g_status;
 text_function g_last_error;
+text_function g_power;
 std::vector<std::string> g_replaced;
 
 void replace_imports(HMODULE module, const std::vector<replacement> &replacements)
@@ -351,8 +443,10 @@ void load_dll_once()
     g_status = reinterpret_cast<text_function>(reinterpret_cast<void (*)()>(GetProcAddress(g_dll, "ambrel_status")));
     g_last_error =
         reinterpret_cast<text_function>(reinterpret_cast<void (*)()>(GetProcAddress(g_dll, "ambrel_last_error")));
+    g_power = reinterpret_cast<text_function>(reinterpret_cast<void (*)()>(GetProcAddress(g_dll, "ambrel_power")));
     ASSERT_NE(g_status, nullptr);
     ASSERT_NE(g_last_error, nullptr);
+    ASSERT_NE(g_power, nullptr);
     replace_imports(g_dll, {
         {"GetSystemPowerStatus", as_pointer(fake_GetSystemPowerStatus), nullptr},
         {"CreateFileW", as_pointer(fake_CreateFileW), nullptr},
@@ -623,6 +717,198 @@ TEST_F(win32_platform, the_interface_is_opened_by_its_device_path)
     }
     EXPECT_EQ(g.destroy_calls, 1);
     EXPECT_GE(g.allocations, 1) << "the interface detail is expected in C runtime memory";
+}
+
+// --- The power picture: every interface of the battery device class ----------------------
+
+const wchar_t first_path[] = L"\\\\?\\acpi#pnp0c0a#1#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}";
+const wchar_t second_path[] = L"\\\\?\\acpi#pnp0c0a#2#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}";
+
+void level_word(fake_battery &b, ULONG level, ULONG value)
+{
+    b.levels[level].ok = TRUE;
+    b.levels[level].bytes = sizeof value;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(&value);
+    b.levels[level].data.assign(bytes, bytes + sizeof value);
+}
+
+// A UTF-16 text, with its NUL or (terminated false) without one.
+void level_text(fake_battery &b, ULONG level, const std::wstring &text, bool terminated = true)
+{
+    std::size_t bytes = (text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t);
+    const auto *data = reinterpret_cast<const unsigned char *>(text.c_str());
+    b.levels[level].ok = TRUE;
+    b.levels[level].bytes = static_cast<DWORD>(bytes);
+    b.levels[level].data.assign(data, data + bytes);
+}
+
+// Two interfaces: the first a battery discharging, the second denied.
+void two_interfaces()
+{
+    typical_laptop();
+    g.ac_line = AC_LINE_OFFLINE;
+    g.percent = 94;
+    fake_battery first;
+    first.path = first_path;
+    first.tag = 11;
+    first.info.Technology = 3;
+    first.info.DesignedCapacity = 24000;
+    first.info.FullChargedCapacity = 22000;
+    first.info.CycleCount = 120;
+    first.status.PowerState = BATTERY_DISCHARGING;
+    first.status.Capacity = 18000;
+    first.status.Voltage = 12100;
+    first.status.Rate = -6000;
+    level_word(first, BatteryTemperature, 3012);
+    level_word(first, BatteryEstimatedTime, 9900);
+    level_text(first, BatteryDeviceName, L"5B10W13930");
+    level_text(first, BatteryManufactureName, L"SMP");
+    level_text(first, BatterySerialNumber, L"1234");
+    fake_battery second;
+    second.path = second_path;
+    second.open_error = ERROR_ACCESS_DENIED;
+    g.batteries = {first, second};
+}
+
+const std::string first_battery =
+    R"({"id":"\\\\?\\acpi#pnp0c0a#1#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}","state":"discharging","percent":82,)"
+    R"("energy_mwh":18000,"full_mwh":22000,"design_mwh":24000,"health_pct":91.66666666666667,"rate_mw":-6000,)"
+    R"("voltage_mv":12100,"cycles":120,"temperature_c":28.0,"time_to_empty_s":9900,"time_to_full_s":null,)"
+    R"("charge_limit_pct":null,"chemistry":"Lithium-Ion","manufacturer":"SMP","model":"5B10W13930",)"
+    R"("serial":"1234","error":null})";
+
+std::string power()
+{
+    return g_power();
+}
+
+TEST_F(win32_platform, power_asks_every_interface_and_reports_the_one_it_cannot_open)
+{
+    two_interfaces();
+    EXPECT_EQ(power(),
+              R"({"ac_online":false,"state":"discharging","percent":94,"energy_mwh":null,"full_mwh":null,)"
+              R"("rate_mw":null,"time_to_empty_s":null,"time_to_full_s":null,"batteries":[)" +
+                  first_battery +
+                  R"(,{"id":"\\\\?\\acpi#pnp0c0a#2#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}","state":"unknown",)"
+                  R"("percent":null,"energy_mwh":null,"full_mwh":null,"design_mwh":null,"health_pct":null,)"
+                  R"("rate_mw":null,"voltage_mv":null,"cycles":null,"temperature_c":null,"time_to_empty_s":null,)"
+                  R"("time_to_full_s":null,"charge_limit_pct":null,"chemistry":null,"manufacturer":null,"model":null,)"
+                  R"("serial":null,"error":"Access is denied.\r\n"}]})");
+    EXPECT_STREQ(g_last_error(), "") << "the status call's message is not touched";
+    EXPECT_EQ(g.power_calls, 1);
+    EXPECT_EQ(g.class_list_calls, 1);
+    EXPECT_TRUE(IsEqualGUID(g.listed_class, battery_class));
+    EXPECT_EQ(g.list_flags, static_cast<DWORD>(DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    ASSERT_EQ(g.creates.size(), 2u);
+    EXPECT_EQ(g.creates[0].path, first_path);
+    EXPECT_EQ(g.creates[1].path, second_path);
+    for (const create_call &open : g.creates) {
+        EXPECT_EQ(open.access, static_cast<DWORD>(GENERIC_READ));
+        EXPECT_EQ(open.share, static_cast<DWORD>(FILE_SHARE_READ));
+        EXPECT_EQ(open.security, nullptr);
+        EXPECT_EQ(open.creation, static_cast<DWORD>(OPEN_EXISTING));
+        EXPECT_EQ(open.attributes, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+        EXPECT_EQ(open.template_file, nullptr);
+    }
+    EXPECT_EQ(g.format_calls, 1);
+    EXPECT_EQ(g.format_code, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(g.format_flags, static_cast<DWORD>(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS));
+    EXPECT_EQ(g.format_size, 128u);
+    EXPECT_TRUE(g.format_buffer_zeroed);
+
+    // The tag, the information, the status, then five levels, each with the tag.
+    const ULONG levels[] = {BatteryTemperature, BatteryEstimatedTime, BatteryDeviceName, BatteryManufactureName,
+                            BatterySerialNumber};
+    ASSERT_EQ(g.ios.size(), 8u);
+    EXPECT_EQ(g.ios[0].code, static_cast<DWORD>(IOCTL_BATTERY_QUERY_TAG));
+    EXPECT_EQ(g.ios[2].code, static_cast<DWORD>(IOCTL_BATTERY_QUERY_STATUS));
+    for (std::size_t i = 0; i < g.ios.size(); ++i) {
+        EXPECT_EQ(g.ios[i].device, battery_interface_handle(0));
+        EXPECT_EQ(g.ios[i].overlapped, nullptr);
+        if (i == 1 || i >= 3) {
+            ASSERT_EQ(g.ios[i].code, static_cast<DWORD>(IOCTL_BATTERY_QUERY_INFORMATION));
+            BATTERY_QUERY_INFORMATION query;
+            std::memcpy(&query, g.ios[i].in.data(), sizeof query);
+            EXPECT_EQ(query.BatteryTag, 11u);
+            EXPECT_EQ(query.InformationLevel, i == 1 ? BatteryInformation : static_cast<BATTERY_QUERY_INFORMATION_LEVEL>(levels[i - 3]));
+            EXPECT_EQ(query.AtRate, 0);
+        }
+    }
+}
+
+struct level_case {
+    const char *name;
+    void (*arrange)(fake_battery &);
+    std::vector<std::pair<const char *, std::string>> members;   // under /batteries/0
+};
+
+void PrintTo(const level_case &c, std::ostream *os) { *os << c.name; }
+
+class power_level : public win32_platform, public ::testing::WithParamInterface<level_case> {};
+
+TEST_P(power_level, failing_alone_changes_only_its_members)
+{
+    two_interfaces();
+    g.batteries.resize(1);
+    GetParam().arrange(g.batteries[0]);
+    std::string answer = power();
+    for (const auto &m : GetParam().members) {
+        EXPECT_EQ(json_member(answer, (std::string("/batteries/0/") + m.first).c_str()), m.second) << m.first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    win32_platform, power_level,
+    ::testing::Values(
+        level_case{"nothing_fails", [](fake_battery &) {},
+                   {{"state", R"("discharging")"}, {"temperature_c", "28.0"}, {"model", R"("5B10W13930")"}}},
+        level_case{"tag", [](fake_battery &b) { b.tag_ok = FALSE; },
+                   {{"state", R"("unknown")"}, {"percent", "null"}, {"model", "null"}, {"error", "null"}}},
+        level_case{"information", [](fake_battery &b) { b.info_ok = FALSE; },
+                   {{"full_mwh", "null"}, {"chemistry", "null"}, {"cycles", "null"}, {"energy_mwh", "18000"},
+                    {"temperature_c", "28.0"}}},
+        level_case{"status", [](fake_battery &b) { b.status_ok = FALSE; },
+                   {{"state", R"("unknown")"}, {"energy_mwh", "null"}, {"rate_mw", "null"}, {"full_mwh", "22000"},
+                    {"serial", R"("1234")"}}},
+        level_case{"temperature", [](fake_battery &b) { b.levels[BatteryTemperature].ok = FALSE; },
+                   {{"temperature_c", "null"}, {"time_to_empty_s", "9900"}}},
+        level_case{"estimated_time", [](fake_battery &b) { b.levels[BatteryEstimatedTime].ok = FALSE; },
+                   {{"time_to_empty_s", "10800"}, {"temperature_c", "28.0"}}},
+        level_case{"estimated_time_unknown",
+                   [](fake_battery &b) { level_word(b, BatteryEstimatedTime, BATTERY_UNKNOWN_TIME); },
+                   {{"time_to_empty_s", "10800"}}},
+        level_case{"device_name", [](fake_battery &b) { b.levels[BatteryDeviceName].ok = FALSE; },
+                   {{"model", "null"}, {"manufacturer", R"("SMP")"}}},
+        level_case{"manufacture_name", [](fake_battery &b) { b.levels[BatteryManufactureName].ok = FALSE; },
+                   {{"manufacturer", "null"}, {"serial", R"("1234")"}}},
+        level_case{"serial_number", [](fake_battery &b) { b.levels[BatterySerialNumber].ok = FALSE; },
+                   {{"serial", "null"}, {"model", R"("5B10W13930")"}}},
+        level_case{"texts_without_terminator",
+                   [](fake_battery &b) {
+                       level_text(b, BatteryDeviceName, L" 5B10W13930 ", false);
+                       level_text(b, BatteryManufactureName, std::wstring(300, L'S'), false);
+                   },
+                   {{"model", R"("5B10W13930")"}, {"manufacturer", "\"" + std::string(63, 'S') + "\""}}}),
+    [](const ::testing::TestParamInfo<level_case> &p) { return std::string(p.param.name); });
+
+TEST_F(win32_platform, power_without_memory_for_an_interface_path_answers_empty)
+{
+    two_interfaces();
+    g.fail_calloc_at = 1;
+    EXPECT_EQ(power(), "{}");
+    EXPECT_TRUE(g.creates.empty());
+}
+
+TEST_F(win32_platform, power_opens_nothing_without_a_battery)
+{
+    two_interfaces();
+    g.flag = 128;
+    g.ac_line = AC_LINE_ONLINE;
+    EXPECT_EQ(power(),
+              R"({"ac_online":true,"state":null,"percent":null,"energy_mwh":null,"full_mwh":null,"rate_mw":null,)"
+              R"("time_to_empty_s":null,"time_to_full_s":null,"batteries":[]})");
+    EXPECT_EQ(g.class_list_calls, 0);
+    EXPECT_TRUE(g.creates.empty());
 }
 
 }  // namespace
