@@ -1,5 +1,6 @@
 // Arbitrary uevent texts: parsed directly (so that any read past the text is
-// caught), and as a battery's uevent file read through the whole status call.
+// caught), and as a battery's uevent file read through the whole status call
+// and the whole power picture.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,5 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     close(fd);
     const char *text = ambrel_status();
     check_answer(text, ambrel_last_error(), false);
+    check_power_answer(ambrel_power());
     return 0;
 }

@@ -350,7 +350,8 @@ reading estimated_time_to_full(reading energy_mwh, reading full_mwh, reading rat
 void total_power_readings(power_readings *p, reading system_percent, reading system_time_to_empty)
 {
     p->state = total_state(*p);
-    p->percent = p->energy_mwh = p->full_mwh = p->rate_mw = p->time_to_empty_s = p->time_to_full_s = reading{};
+    p->percent = system_percent;
+    p->energy_mwh = p->full_mwh = p->rate_mw = p->time_to_empty_s = p->time_to_full_s = reading{};
     if (p->battery_count == 0) {
         return;
     }
@@ -358,13 +359,12 @@ void total_power_readings(power_readings *p, reading system_percent, reading sys
     p->full_mwh = total(*p, &battery_entry::full_mwh);
     p->rate_mw = total(*p, &battery_entry::rate_mw);
 
+    // The system's own percentage, what the taskbar shows, comes first.
     reading percentages = total(*p, &battery_entry::percent);
-    if (system_percent.known) {
-        p->percent = system_percent;
-    } else if (p->energy_mwh.known && p->full_mwh.known && p->full_mwh.value > 0) {
+    if (!system_percent.known && p->energy_mwh.known && p->full_mwh.known && p->full_mwh.value > 0) {
         std::int64_t percent = divide_half_even(p->energy_mwh.value * 100, p->full_mwh.value);
         p->percent = known(percent < 100 ? percent : 100);
-    } else if (percentages.known) {
+    } else if (!system_percent.known && percentages.known) {
         p->percent = known(divide_half_even(percentages.value, p->battery_count));
     }
 

@@ -327,9 +327,9 @@ INSTANTIATE_TEST_SUITE_P(
         system_case{"system_time_wins", [](scripted_platform &s) { s.battery_life_time = 5000; },
                     {{"/time_to_empty_s", "5000"}}, 1},
         system_case{"device_list_fails", [](scripted_platform &s) { s.battery_list_fails = true; },
-                    {{"/batteries", "[]"}, {"/state", "null"}, {"/percent", "null"}, {"/ac_online", "false"}}, 1},
-        system_case{"no_interface", [](scripted_platform &s) { s.battery_count = 0; },
-                    {{"/batteries", "[]"}, {"/percent", "null"}}, 1},
+                    {{"/batteries", "[]"}, {"/state", "null"}, {"/percent", "94"}, {"/ac_online", "false"}}, 1},
+        system_case{"no_interface_but_the_system_percentage", [](scripted_platform &s) { s.battery_count = 0; },
+                    {{"/batteries", "[]"}, {"/percent", "94"}, {"/time_to_empty_s", "null"}}, 1},
         system_case{"an_interface_without_a_path",
                     [](scripted_platform &s) { s.batteries[0].listing = interface_unreadable; },
                     {{"/batteries/0/id", std::string("\"") + second_path + "\""},
@@ -467,7 +467,9 @@ const battery_values idle_full = {battery_state::unknown, known(40000), known(40
 INSTANTIATE_TEST_SUITE_P(
     power, totals,
     ::testing::Values(
-        total_case{"no_battery", {}, known(50), known(100), nullptr, no, no, no, no, no, no},
+        total_case{"no_battery_but_the_system_percentage", {}, known(50), known(100), nullptr, known(50), no, no, no,
+                   no, no},
+        total_case{"no_battery_at_all", {}, no, no, nullptr, no, no, no, no, no, no},
         total_case{"one_idle_one_discharging", {discharging_half, idle_full}, no, no, "discharging",
                    known(75), known(60000), known(80000), known(-10000), known(21600), no},
         total_case{"one_battery_keeps_its_own_time", {discharging_half}, no, no, "discharging", known(50),

@@ -1,7 +1,7 @@
-/* Calls ambrel_status COUNT times (default 10000) through the shared library
- * and prints the process's resident memory after the first tenth of the
- * calls and after all of them, so that growth shows. Exits 1 if any answer
- * differs from the first. */
+/* Calls ambrel_status and ambrel_power COUNT times each (default 10000)
+ * through the shared library and prints the process's resident memory after
+ * the first tenth of the calls and after all of them, so that growth shows.
+ * Exits 1 if any answer differs from the first of its function. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -23,17 +23,18 @@ static long resident_kib(void)
 int main(int argc, char **argv)
 {
     long count = argc > 1 ? strtol(argv[1], NULL, 10) : 10000;
-    static char first[16384];
+    static char first[16384], first_power[16384];
     snprintf(first, sizeof first, "%s", ambrel_status());
+    snprintf(first_power, sizeof first_power, "%s", ambrel_power());
     long early = 0;
     for (long i = 1; i < count; ++i) {
-        if (strcmp(ambrel_status(), first) != 0) {
+        if (strcmp(ambrel_status(), first) != 0 || strcmp(ambrel_power(), first_power) != 0) {
             fprintf(stderr, "call %ld answered differently\n", i);
             return 1;
         }
         if (i == count / 10) early = resident_kib();
     }
-    printf("%ld calls; resident after %ld: %ld KiB, after %ld: %ld KiB; answer %s\n", count, count / 10, early,
-           count, resident_kib(), first);
+    printf("%ld calls; resident after %ld: %ld KiB, after %ld: %ld KiB; answers %s %s\n", count, count / 10, early,
+           count, resident_kib(), first, first_power);
     return 0;
 }

@@ -15,11 +15,13 @@ namespace {
 using text_function = const char *(*)();
 
 const char usage[] =
-    "usage: ambrel-status [--last-error] [--library FILE]\n"
+    "usage: ambrel-status [--all] [--last-error] [--library FILE]\n"
     "\n"
     "Prints the machine's battery state as one JSON text, as the ambrel library\n"
     "reports it, followed by a newline.\n"
     "\n"
+    "  --all           print the whole power picture instead: every battery,\n"
+    "                  the power source and the time left (ambrel_power)\n"
     "  --last-error    also print the system's message for a battery device\n"
     "                  error (an empty line when there was none)\n"
     "  --library FILE  load this library file instead of " AMBREL_LIBRARY_FILE "\n"
@@ -75,12 +77,15 @@ int main(int argc, char **argv)
 {
     const char *library_file = AMBREL_LIBRARY_FILE;
     bool last_error = false;
+    bool all = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(usage, stdout);
             return 0;
         }
-        if (std::strcmp(argv[i], "--last-error") == 0) {
+        if (std::strcmp(argv[i], "--all") == 0) {
+            all = true;
+        } else if (std::strcmp(argv[i], "--last-error") == 0) {
             last_error = true;
         } else if (std::strcmp(argv[i], "--library") == 0 && i + 1 < argc) {
             library_file = argv[++i];
@@ -96,11 +101,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "ambrel-status: cannot load %s: %s\n", library_file, error.c_str());
         return 1;
     }
-    text_function status = find_function(library, "ambrel_status");
+    text_function status = find_function(library, all ? "ambrel_power" : "ambrel_status");
     text_function last_error_text = find_function(library, "ambrel_last_error");
     if (status == nullptr || last_error_text == nullptr) {
         std::fprintf(stderr, "ambrel-status: %s does not export %s\n", library_file,
-                     status == nullptr ? "ambrel_status" : "ambrel_last_error");
+                     status == nullptr ? (all ? "ambrel_power" : "ambrel_status") : "ambrel_last_error");
         unload_library(library);
         return 1;
     }
