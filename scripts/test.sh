@@ -37,7 +37,7 @@ echo "== Benchmarks build, and a short run of the library alone =="
 cmake -S "$top" -B "$top/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DAMBREL_BUILD_BENCH=ON \
       -DAMBREL_BUILD_TESTS=OFF -DAMBREL_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$top/build/bench"
-"$top/build/bench/bench/bench_status" --benchmark_min_time=0.05
+"$top/build/bench/bench/bench_library" --benchmark_min_time=0.05
 
 echo "== Fuzzing =="
 bash "$top/scripts/fuzz.sh" "${FUZZ_SECONDS:-60}"

@@ -93,7 +93,9 @@ void copy_as_utf8(const char *bytes, std::size_t length, char *out, std::size_t 
     const auto *text = reinterpret_cast<const unsigned char *>(bytes);
     std::size_t used = 0;
     for (std::size_t at = 0; at < length;) {
-        if (!append(decode_utf8(text, length, &at), out, capacity, &used)) {
+        if (text[at] < 0x80 && used + 1 < capacity) {   // most device texts are ASCII throughout
+            out[used++] = static_cast<char>(text[at++]);
+        } else if (!append(decode_utf8(text, length, &at), out, capacity, &used)) {
             break;
         }
     }
@@ -105,6 +107,10 @@ void copy_utf16_as_utf8(const char16_t *units, std::size_t count, char *out, std
     std::size_t used = 0;
     for (std::size_t at = 0; at < count; ++at) {
         char32_t c = units[at];
+        if (c < 0x80 && used + 1 < capacity) {   // most device texts are ASCII throughout
+            out[used++] = static_cast<char>(c);
+            continue;
+        }
         if (c >= 0xD800 && c <= 0xDBFF && at + 1 < count && units[at + 1] >= 0xDC00 && units[at + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (units[at + 1] - 0xDC00);
             ++at;

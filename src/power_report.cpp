@@ -34,31 +34,44 @@ const char *state_name(battery_state state)
 }
 
 // Adds members to one object; any add that fails spoils the whole answer,
-// since a power picture with a member missing would be read wrongly.
+// since a power picture with a member missing would be read wrongly. Keys
+// are taken as literals and the adds are inlined (yyjson_inline) at each
+// member, so that yyjson sees at compile time that a key needs no escaping:
+// the writer then copies it whole.
 struct object_writer {
     yyjson_mut_doc *doc;
     yyjson_mut_val *obj;
     bool ok;
 
-    void integer(const char *key, reading value)
+    template <std::size_t n>
+    yyjson_inline void null(const char (&key)[n])
     {
-        ok = ok && (value.known ? yyjson_mut_obj_add_sint(doc, obj, key, value.value)
-                                : yyjson_mut_obj_add_null(doc, obj, key));
+        ok = ok && yyjson_mut_obj_add_null(doc, obj, key);
     }
-    void boolean(const char *key, reading value)
+    template <std::size_t n>
+    yyjson_inline void integer(const char (&key)[n], reading value)
     {
-        ok = ok && (value.known ? yyjson_mut_obj_add_bool(doc, obj, key, value.value != 0)
-                                : yyjson_mut_obj_add_null(doc, obj, key));
+        if (!value.known) return null(key);
+        ok = ok && yyjson_mut_obj_add_sint(doc, obj, key, value.value);
+    }
+    template <std::size_t n>
+    yyjson_inline void boolean(const char (&key)[n], reading value)
+    {
+        if (!value.known) return null(key);
+        ok = ok && yyjson_mut_obj_add_bool(doc, obj, key, value.value != 0);
     }
     // The texts live in the readings until the document is written: not copied.
-    void text(const char *key, const char *value)
+    template <std::size_t n>
+    yyjson_inline void text(const char (&key)[n], const char *value)
     {
-        ok = ok && (value != nullptr && value[0] != '\0' ? yyjson_mut_obj_add_str(doc, obj, key, value)
-                                                          : yyjson_mut_obj_add_null(doc, obj, key));
+        if (value == nullptr || value[0] == '\0') return null(key);
+        ok = ok && yyjson_mut_obj_add_str(doc, obj, key, value);
     }
-    void real(const char *key, bool known, double value)
+    template <std::size_t n>
+    yyjson_inline void real(const char (&key)[n], bool known, double value)
     {
-        ok = ok && (known ? yyjson_mut_obj_add_real(doc, obj, key, value) : yyjson_mut_obj_add_null(doc, obj, key));
+        if (!known) return null(key);
+        ok = ok && yyjson_mut_obj_add_real(doc, obj, key, value);
     }
 };
 

@@ -76,7 +76,7 @@ constexpr keys_by_length key_table = group_keys();
 
 int find_key(const char *key, std::size_t length)
 {
-    if (length > longest_key) {
+    if (length == 0 || length > longest_key) {
         return -1;
     }
     for (signed char k : key_table.keys[length]) {
@@ -234,11 +234,12 @@ void parse_uevent(const char *text, std::size_t length, uevent_fields *fields)
         if (line_end == nullptr) {
             line_end = end;
         }
-        const char *equal = static_cast<const char *>(std::memchr(line, '=', static_cast<std::size_t>(line_end - line)));
-        if (equal != nullptr && static_cast<std::size_t>(equal - line) > prefix_length &&
-            std::memcmp(line, prefix, prefix_length) == 0) {
+        if (static_cast<std::size_t>(line_end - line) > prefix_length && std::memcmp(line, prefix, prefix_length) == 0) {
+            // A key of ours is at most longest_key bytes: look no further for its '='.
             const char *key = line + prefix_length;
-            int k = find_key(key, static_cast<std::size_t>(equal - key));
+            const char *limit = line_end - key > static_cast<std::ptrdiff_t>(longest_key) ? key + longest_key + 1 : line_end;
+            const char *equal = static_cast<const char *>(std::memchr(key, '=', static_cast<std::size_t>(limit - key)));
+            int k = equal != nullptr ? find_key(key, static_cast<std::size_t>(equal - key)) : -1;
             if (k >= 0 && !fields->values[k].given) {   // the first of a repeated key counts
                 fields->values[k] = {equal + 1, static_cast<std::size_t>(line_end - equal - 1), true};
             }

@@ -365,7 +365,9 @@ bool platform_next_supply(supply_record *supply)
     scripted_platform &s = g_script;
     if (!s.supply_list_open || s.supply_at >= s.supply_count) return false;
     int i = s.supply_at++;
-    std::snprintf(supply->name, sizeof supply->name, "%s", s.supply_names[i]);
+    std::size_t name_length = strnlen(s.supply_names[i], sizeof supply->name - 1);
+    std::memcpy(supply->name, s.supply_names[i], name_length);
+    supply->name[name_length] = '\0';
     supply->length = std::min(std::strlen(s.supply_texts[i]), sizeof supply->text);
     std::memcpy(supply->text, s.supply_texts[i], supply->length);
     return true;
