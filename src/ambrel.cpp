@@ -42,7 +42,7 @@ AMBREL_API const char *ambrel_status(void)
 AMBREL_API const char *ambrel_power(void)
 {
     g_power_buf[0] = '\0';
-    // Some 15 KiB: on the caller's stack, since calls do not overlap and
+    // Some 16 KiB: on the caller's stack, since calls do not overlap and
     // nothing outlives one.
     power_readings picture;
     if (gather_power_readings(&picture)) {
