@@ -98,8 +98,12 @@ output_result write_standard_output(const std::string &text, std::string *error)
 
 bool replace_file(const std::string &path, const std::string &text, std::string *error)
 {
+    // Windows takes '/' for '\\' in paths, but not every call does (ReplaceFileW under Wine).
     std::wstring target = wide(path);
-    std::size_t slash = target.find_last_of(L"\\/");
+    for (wchar_t &c : target) {
+        if (c == L'/') c = L'\\';
+    }
+    std::size_t slash = target.rfind(L'\\');
     std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
     std::wstring name = slash == std::wstring::npos ? target : target.substr(slash + 1);
     if (name.empty()) {
