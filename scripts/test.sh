@@ -26,7 +26,7 @@ configure "$top/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DAMBREL_SANITIZE=addre
 # runtime's dlopen does not see the host's run path, hence LD_LIBRARY_PATH.
 LD_LIBRARY_PATH="$top/build/sanitize" ASAN_OPTIONS=detect_leaks=1 \
   ctest --test-dir "$top/build/sanitize" --output-on-failure -j "$(nproc)" \
-        -E 'python_ctypes_host|install_and_find_package' -LE valgrind
+        -E 'python_binding|install_and_find_package|csharp_binding' -LE valgrind
 
 echo "== Windows, under Wine =="
 configure "$top/build/windows" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
