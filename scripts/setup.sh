@@ -3,8 +3,10 @@
 # packages, and yyjson's source unpacked under deps/. Optional extras, named as
 # arguments: windows (mingw-w64 and Wine, for the DLL and its tests),
 # hardening (clang's fuzzer and sanitizers, valgrind), bench (Google Benchmark,
-# strace, psutil). Safe to run again; it only does what is missing. On Debian
-# (as root) it installs with apt-get; elsewhere it says what to install.
+# strace, psutil), clients (the real clients the tests use: promtool, Mono,
+# dpkg's package tools, pkg-config). Safe to run again; it only does what is
+# missing. On Debian (as root) it installs with apt-get; elsewhere it says
+# what to install.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,12 +14,13 @@ yyjson_version=0.10.0
 yyjson_tarball="yyjson_${yyjson_version}+ds.orig.tar.xz"
 yyjson_sha256=ae6fde69a193e10afab426ef13f113d6903446405f9db9ee98bfb572bd6c961a
 yyjson_dir="$top/deps/yyjson-$yyjson_version"
-windows=false hardening=false bench=false
+windows=false hardening=false bench=false clients=false
 for extra in "$@"; do
   case "$extra" in
     windows) windows=true ;;
     hardening) hardening=true ;;
     bench) bench=true ;;
+    clients) clients=true ;;
     *) echo "setup: unknown extra '$extra'" >&2; exit 2 ;;
   esac
 done
@@ -52,6 +55,14 @@ need_packages() {
     command -v valgrind >/dev/null || missing+=(valgrind)
     python3 -c 'import psutil' 2>/dev/null || /usr/bin/python3 -c 'import psutil' 2>/dev/null ||
       missing+=(python3-psutil)
+  fi
+  if $clients; then
+    command -v promtool >/dev/null || missing+=(prometheus)
+    command -v mcs >/dev/null || missing+=(mono-mcs)
+    command -v mono >/dev/null || missing+=(mono-runtime)
+    command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+    command -v pkg-config >/dev/null || missing+=(pkg-config)
+    command -v cc >/dev/null || missing+=(gcc)
   fi
   printf '%s\n' "${missing[@]}"
 }

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors and runs every test: the Linux
 # library natively, again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the Windows DLL cross-compiled and tested under Wine, the benchmarks built,
-# and both fuzz targets for a bounded time (FUZZ_SECONDS, default 60).
+# the .deb package, the Windows DLL cross-compiled and tested under Wine, the
+# benchmarks built, and both fuzz targets for a bounded time (FUZZ_SECONDS,
+# default 60).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-bash "$top/scripts/setup.sh" windows hardening bench
+bash "$top/scripts/setup.sh" windows hardening bench clients
 
 configure() {
   local build=$1
@@ -27,6 +28,11 @@ configure "$top/build/sanitize" -DCMAKE_BUILD_TYPE=Debug -DAMBREL_SANITIZE=addre
 LD_LIBRARY_PATH="$top/build/sanitize" ASAN_OPTIONS=detect_leaks=1 \
   ctest --test-dir "$top/build/sanitize" --output-on-failure -j "$(nproc)" \
         -E 'python_binding|install_and_find_package|csharp_binding' -LE valgrind
+
+echo "== Linux package =="
+configure "$top/build/package" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DAMBREL_BUILD_TESTS=OFF
+cmake --build "$top/build/package" --target package >/dev/null
+sh "$top/tests/deb_package_test.sh" "$top/build/package/ambrel_1.0.0_amd64.deb" "$top"
 
 echo "== Windows, under Wine =="
 configure "$top/build/windows" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
