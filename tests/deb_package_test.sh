@@ -8,11 +8,7 @@ deb=$1
 source=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail=0
-check() {
-  description=$1; shift
-  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; fail=1; fi
-}
+. "$(dirname "$0")/check.sh"
 arch=$(dpkg --print-architecture)
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 lib=usr/lib/$multiarch

@@ -20,11 +20,7 @@ fi
 supplies=/sys/class/power_supply
 work=$(mktemp -d)
 trap 'umount "$work/readonly" 2>/dev/null; rm -rf "$work"' EXIT
-fail=0
-check() {
-  description=$1; shift
-  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; fail=1; fi
-}
+. "$here/check.sh"
 use_fixture() {
   rm -rf "${supplies:?}"/*
   cp -r "$fixtures/$1"/*/ "$supplies/"

@@ -4,12 +4,7 @@
 # message and status 2; and explains every option, with examples, in --help.
 set -u
 host=$1
-fail=0
-
-check() {
-  description=$1; shift
-  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; fail=1; fi
-}
+. "$(dirname "$0")/check.sh"
 
 "$host" --help >/tmp/ambrel-help.$$ 2>&1
 check "--help exits 0" [ $? -eq 0 ]

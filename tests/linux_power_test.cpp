@@ -51,20 +51,16 @@ INSTANTIATE_TEST_SUITE_P(linux_power, fixture_tree, ::testing::Values("dual-batt
 
 // --- Trees written by the tests ---------------------------------------------------------------
 
+std::string read_file(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 // The README's example laptop: 87 %, discharging at 8.5 W, 36540 of 42000 mWh.
-const char battery_uevent[] =
-    "POWER_SUPPLY_NAME=BAT0\n"
-    "POWER_SUPPLY_TYPE=Battery\n"
-    "POWER_SUPPLY_STATUS=Discharging\n"
-    "POWER_SUPPLY_PRESENT=1\n"
-    "POWER_SUPPLY_TECHNOLOGY=NiMH\n"
-    "POWER_SUPPLY_CYCLE_COUNT=123\n"
-    "POWER_SUPPLY_VOLTAGE_NOW=12500000\n"
-    "POWER_SUPPLY_POWER_NOW=8500000\n"
-    "POWER_SUPPLY_ENERGY_FULL_DESIGN=50000000\n"
-    "POWER_SUPPLY_ENERGY_FULL=42000000\n"
-    "POWER_SUPPLY_ENERGY_NOW=36540000\n"
-    "POWER_SUPPLY_CAPACITY=87\n";
+const std::string battery_uevent = read_file(std::string(AMBREL_FIXTURES) + "/laptop/BAT0/uevent");
 
 std::string mains(const char *type, const char *online)
 {
@@ -142,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {},
                      {{"id", R"("BAT0")"}, {"percent", "87"}, {"energy_mwh", "36540"}, {"temperature_c", "null"},
                       {"time_to_empty_s", "15476"}, {"charge_limit_pct", "null"}, {"manufacturer", "null"},
-                      {"model", "null"}, {"serial", "null"}, {"error", "null"}}},
+                      {"model", R"("Example")"}, {"serial", "null"}, {"error", "null"}}},
         battery_case{"temperature", {{end, end + "POWER_SUPPLY_TEMP=295\n"}}, {{"temperature_c", "29.5"}}},
         battery_case{"temperature_below_zero", {{end, end + "POWER_SUPPLY_TEMP=-51\n"}}, {{"temperature_c", "-5.1"}}},
         battery_case{"temperature_out_of_range", {{end, end + "POWER_SUPPLY_TEMP=1501\n"}}, {{"temperature_c", "null"}}},

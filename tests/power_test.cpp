@@ -401,25 +401,13 @@ struct total_case {
     std::vector<battery_values> batteries;
     reading system_percent;
     reading system_time;
-    const char *state;   // nullptr: no battery, no state
+    battery_state state;   // not looked at without a battery
     reading percent, energy, full, rate, time_to_empty, time_to_full;
 };
 
 void PrintTo(const total_case &c, std::ostream *os) { *os << c.name; }
 
 class totals : public ::testing::TestWithParam<total_case> {};
-
-const char *state_text(battery_state s)
-{
-    switch (s) {
-    case battery_state::charging: return "charging";
-    case battery_state::discharging: return "discharging";
-    case battery_state::full: return "full";
-    case battery_state::not_charging: return "not_charging";
-    case battery_state::unknown: break;
-    }
-    return "unknown";
-}
 
 void expect_reading(reading actual, reading expected, const char *what)
 {
@@ -448,8 +436,8 @@ TEST_P(totals, follow_the_rules_over_all_batteries)
         b.time_to_full_s = v.time_to_full;
     }
     total_power_readings(&p, c.system_percent, c.system_time);
-    if (c.state != nullptr) {
-        EXPECT_STREQ(state_text(p.state), c.state);
+    if (!c.batteries.empty()) {
+        EXPECT_EQ(p.state, c.state);
     }
     expect_reading(p.percent, c.percent, "percent");
     expect_reading(p.energy_mwh, c.energy, "energy");
@@ -467,44 +455,44 @@ const battery_values idle_full = {battery_state::unknown, known(40000), known(40
 INSTANTIATE_TEST_SUITE_P(
     power, totals,
     ::testing::Values(
-        total_case{"no_battery_but_the_system_percentage", {}, known(50), known(100), nullptr, known(50), no, no, no,
+        total_case{"no_battery_but_the_system_percentage", {}, known(50), known(100), battery_state::unknown, known(50), no, no, no,
                    no, no},
-        total_case{"no_battery_at_all", {}, no, no, nullptr, no, no, no, no, no, no},
-        total_case{"one_idle_one_discharging", {discharging_half, idle_full}, no, no, "discharging",
+        total_case{"no_battery_at_all", {}, no, no, battery_state::unknown, no, no, no, no, no, no},
+        total_case{"one_idle_one_discharging", {discharging_half, idle_full}, no, no, battery_state::discharging,
                    known(75), known(60000), known(80000), known(-10000), known(21600), no},
-        total_case{"one_battery_keeps_its_own_time", {discharging_half}, no, no, "discharging", known(50),
+        total_case{"one_battery_keeps_its_own_time", {discharging_half}, no, no, battery_state::discharging, known(50),
                    known(20000), known(40000), known(-10000), known(7200), no},
         total_case{"one_battery_without_a_time", {{battery_state::discharging, known(1), known(2), known(-1), known(50), no, no}},
-                   no, no, "discharging", known(50), known(1), known(2), known(-1), no, no},
-        total_case{"system_answers_first", {discharging_half, idle_full}, known(70), known(100), "discharging",
+                   no, no, battery_state::discharging, known(50), known(1), known(2), known(-1), no, no},
+        total_case{"system_answers_first", {discharging_half, idle_full}, known(70), known(100), battery_state::discharging,
                    known(70), known(60000), known(80000), known(-10000), known(100), no},
         total_case{"charging_wins",
                    {{battery_state::charging, known(10000), known(40000), known(20000), known(25), no, known(1)},
                     {battery_state::discharging, known(10000), known(40000), known(-5000), known(25), no, no}},
-                   no, no, "charging", known(25), known(20000), known(80000), known(15000), no, known(14400)},
+                   no, no, battery_state::charging, known(25), known(20000), known(80000), known(15000), no, known(14400)},
         total_case{"charging_with_energy_above_full",
                    {{battery_state::charging, known(41000), known(40000), known(20000), no, no, no},
                     {battery_state::full, known(40000), known(40000), known(0), no, no, no}},
-                   no, no, "charging", known(100), known(81000), known(80000), known(20000), no, no},
+                   no, no, battery_state::charging, known(100), known(81000), known(80000), known(20000), no, no},
         total_case{"all_full", {{battery_state::full, no, no, no, known(100), no, no}, {battery_state::full, no, no, no, known(99), no, no}},
-                   no, no, "full", known(100), no, no, no, no, no},   // 99.5 to the even 100
+                   no, no, battery_state::full, known(100), no, no, no, no, no},   // 99.5 to the even 100
         total_case{"full_and_not_charging",
                    {{battery_state::full, no, no, no, known(87), no, no}, {battery_state::not_charging, no, no, no, known(88), no, no}},
-                   no, no, "not_charging", known(88), no, no, no, no, no},   // 87.5 to the even 88
+                   no, no, battery_state::not_charging, known(88), no, no, no, no, no},   // 87.5 to the even 88
         total_case{"mean_rounds_half_to_even",
                    {{battery_state::full, no, no, no, known(86), no, no}, {battery_state::not_charging, no, no, no, known(87), no, no}},
-                   no, no, "not_charging", known(86), no, no, no, no, no},
+                   no, no, battery_state::not_charging, known(86), no, no, no, no, no},
         total_case{"full_and_unknown", {{battery_state::full, no, no, no, no, no, no}, {battery_state::unknown, no, no, no, known(5), no, no}},
-                   no, no, "unknown", no, no, no, no, no, no},
+                   no, no, battery_state::unknown, no, no, no, no, no, no},
         total_case{"energy_ratio_rounds_half_to_even",
                    {{battery_state::unknown, known(1), known(200), no, known(90), no, no}},
-                   no, no, "unknown", known(0), known(1), known(200), no, no, no},
+                   no, no, battery_state::unknown, known(0), known(1), known(200), no, no, no},
         total_case{"energy_ratio_of_zero_full_falls_back_to_the_mean",
                    {{battery_state::unknown, known(0), known(0), no, known(40), no, no}},
-                   no, no, "unknown", known(40), known(0), known(0), no, no, no},
+                   no, no, battery_state::unknown, known(40), known(0), known(0), no, no, no},
         total_case{"discharging_with_a_rate_of_zero",
                    {discharging_half, {battery_state::discharging, known(100), known(100), known(10000), known(100), no, no}},
-                   no, no, "discharging", known(50), known(20100), known(40100), known(0), no, no}),
+                   no, no, battery_state::discharging, known(50), known(20100), known(40100), known(0), no, no}),
     [](const ::testing::TestParamInfo<total_case> &p) { return std::string(p.param.name); });
 
 // --- A device's own texts ---------------------------------------------------------------------------

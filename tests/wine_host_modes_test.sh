@@ -15,11 +15,7 @@ fi
 wine_run=$1 prefix=$2 bin=$3 promtool=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail=0
-check() {
-  description=$1; shift
-  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; fail=1; fi
-}
+. "$(dirname "$0")/check.sh"
 host() {
   "$wine_run" "$prefix" "$bin/ambrel-status.exe" "$@"
 }
