@@ -18,6 +18,11 @@ struct reading {
     std::int64_t value;
 };
 
+constexpr reading known_reading(std::int64_t value)
+{
+    return {true, value};
+}
+
 // At most this many batteries are listed; the totals are over those listed.
 // With it, the text bounds below keep every answer far below the buffer.
 constexpr int max_listed_batteries = 16;
@@ -72,6 +77,13 @@ void clear_battery_entry(battery_entry *battery);
 
 // n / d rounded to the nearest integer, halves to the even one (n >= 0, d > 0).
 std::int64_t divide_half_even(std::int64_t n, std::int64_t d);
+
+// A capacity in mWh by the status call's range rule.
+reading capacity_reading(std::uint32_t mwh);
+
+// part as a percentage of whole, rounded half to even, at most 100; not
+// known unless both are and whole is above 0.
+reading percent_of(reading part, reading whole);
 
 // The estimates both platforms fall back on, or not known: time to empty
 // while discharging (rate below 0), time to full while charging (rate above

@@ -6,11 +6,6 @@
 
 namespace {
 
-reading known(std::int64_t value)
-{
-    return {true, value};
-}
-
 // Device paths are far shorter; a longer one is passed over.
 constexpr std::uint32_t interface_path_capacity = 512;
 
@@ -82,12 +77,6 @@ void ask_device(platform_handle device, device_answers *a)
     a->serial_units = query_text(device, tag, battery_serial_number_level, a->serial);
 }
 
-reading capacity(std::uint32_t value)
-{
-    std::int32_t mwh = capacity_or_unknown(value);
-    return mwh >= 0 ? known(mwh) : reading{};
-}
-
 battery_state state_of(std::uint32_t power_state, reading percent)
 {
     if (power_state & battery_charging) return battery_state::charging;
@@ -110,44 +99,41 @@ void battery_from_device(const device_answers &a, battery_entry *b)
     if (a.information_known) {
         b->chemistry = technology_name(info.technology);
         if (!relative) {
-            b->full_mwh = capacity(info.full_charged_capacity);
-            b->design_mwh = capacity(info.designed_capacity);
+            b->full_mwh = capacity_reading(info.full_charged_capacity);
+            b->design_mwh = capacity_reading(info.designed_capacity);
         }
         std::int32_t cycles = cycles_or_unknown(info.cycle_count);
         if (cycles >= 0) {
-            b->cycles = known(cycles);
+            b->cycles = known_reading(cycles);
         }
     }
     if (a.status_known) {
-        if (!relative && status.capacity != battery_unknown_capacity) {
-            b->energy_mwh = capacity(status.capacity);
+        reading remaining = capacity_reading(status.capacity);
+        if (!relative) {
+            b->energy_mwh = remaining;
         }
         // A ratio has no unit, so relative batteries have a percentage too.
-        reading remaining = capacity(status.capacity);
-        reading full = capacity(info.full_charged_capacity);
-        if (a.information_known && status.capacity != battery_unknown_capacity && remaining.known &&
-            full.known && full.value > 0) {
-            std::int64_t percent = divide_half_even(remaining.value * 100, full.value);
-            b->percent = known(percent < 100 ? percent : 100);
+        if (a.information_known) {
+            b->percent = percent_of(remaining, capacity_reading(info.full_charged_capacity));
         }
         b->state = state_of(status.power_state, b->percent);
         std::int32_t voltage = as_signed(status.voltage);
         if (voltage > 0) {
-            b->voltage_mv = known(voltage);
+            b->voltage_mv = known_reading(voltage);
         }
         if (is_known_rate(status, relative)) {
-            b->rate_mw = known(status.rate);
+            b->rate_mw = known_reading(status.rate);
         }
     }
     if (a.temperature_known && a.temperature_dk != 0) {   // 0: not supported
         std::int64_t celsius_dc = static_cast<std::int64_t>(a.temperature_dk) - 2732;
         if (celsius_dc >= -500 && celsius_dc <= 1500) {
-            b->temperature_dc = known(celsius_dc);
+            b->temperature_dc = known_reading(celsius_dc);
         }
     }
     if (b->state == battery_state::discharging) {
         b->time_to_empty_s = a.estimated_time_known && a.estimated_time_s != battery_unknown_time
-                                 ? known(a.estimated_time_s)
+                                 ? known_reading(a.estimated_time_s)
                                  : estimated_time_to_empty(b->energy_mwh, b->rate_mw);
     }
     if (b->state == battery_state::charging) {
@@ -191,17 +177,17 @@ bool gather_from_battery_class(power_readings *p)
     // A failed call leaves nothing to believe, its "no battery" included.
     if (platform_get_power_status(&power)) {
         if (power.ac_line_status == ac_line_online || power.ac_line_status == ac_line_offline) {
-            p->ac_online = known(power.ac_line_status == ac_line_online);
+            p->ac_online = known_reading(power.ac_line_status == ac_line_online);
         }
         if (power.battery_flag == battery_flag_no_battery) {
             total_power_readings(p, system_percent, system_time);
             return true;
         }
         if (power.battery_life_percent <= 100) {
-            system_percent = known(power.battery_life_percent);
+            system_percent = known_reading(power.battery_life_percent);
         }
         if (power.battery_life_time != battery_unknown_time) {
-            system_time = known(power.battery_life_time);
+            system_time = known_reading(power.battery_life_time);
         }
     }
     bool memory = true;
@@ -271,7 +257,7 @@ void gather_from_supplies(power_readings *p)
     }
     platform_close_supply_list();
     if (source_listed) {
-        p->ac_online = known(online);
+        p->ac_online = known_reading(online);
     }
     total_power_readings(p, reading{}, reading{});
 }
@@ -298,7 +284,7 @@ battery_state total_state(const power_readings &p)
 // The sum of one member over the batteries, known when every battery gives it.
 reading total(const power_readings &p, reading battery_entry::*member)
 {
-    reading sum = known(0);
+    reading sum = known_reading(0);
     for (int i = 0; i < p.battery_count; ++i) {
         const reading &value = p.batteries[i].*member;
         if (!value.known) {
@@ -330,12 +316,27 @@ std::int64_t divide_half_even(std::int64_t n, std::int64_t d)
     return quotient;
 }
 
+reading capacity_reading(std::uint32_t mwh)
+{
+    std::int32_t value = capacity_or_unknown(mwh);
+    return value >= 0 ? known_reading(value) : reading{};
+}
+
+reading percent_of(reading part, reading whole)
+{
+    if (!part.known || !whole.known || whole.value <= 0 || part.value < 0) {
+        return reading{};
+    }
+    std::int64_t percent = divide_half_even(part.value * 100, whole.value);
+    return known_reading(percent < 100 ? percent : 100);
+}
+
 reading estimated_time_to_empty(reading energy_mwh, reading rate_mw)
 {
     if (!energy_mwh.known || !rate_mw.known || rate_mw.value >= 0) {
         return reading{};
     }
-    return known(divide_half_even(energy_mwh.value * 3600, -rate_mw.value));
+    return known_reading(divide_half_even(energy_mwh.value * 3600, -rate_mw.value));
 }
 
 reading estimated_time_to_full(reading energy_mwh, reading full_mwh, reading rate_mw)
@@ -344,7 +345,7 @@ reading estimated_time_to_full(reading energy_mwh, reading full_mwh, reading rat
         energy_mwh.value > full_mwh.value) {
         return reading{};
     }
-    return known(divide_half_even((full_mwh.value - energy_mwh.value) * 3600, rate_mw.value));
+    return known_reading(divide_half_even((full_mwh.value - energy_mwh.value) * 3600, rate_mw.value));
 }
 
 void total_power_readings(power_readings *p, reading system_percent, reading system_time_to_empty)
@@ -361,11 +362,11 @@ void total_power_readings(power_readings *p, reading system_percent, reading sys
 
     // The system's own percentage, what the taskbar shows, comes first.
     reading percentages = total(*p, &battery_entry::percent);
-    if (!system_percent.known && p->energy_mwh.known && p->full_mwh.known && p->full_mwh.value > 0) {
-        std::int64_t percent = divide_half_even(p->energy_mwh.value * 100, p->full_mwh.value);
-        p->percent = known(percent < 100 ? percent : 100);
-    } else if (!system_percent.known && percentages.known) {
-        p->percent = known(divide_half_even(percentages.value, p->battery_count));
+    if (!system_percent.known) {
+        p->percent = percent_of(p->energy_mwh, p->full_mwh);
+    }
+    if (!p->percent.known && percentages.known) {
+        p->percent = known_reading(divide_half_even(percentages.value, p->battery_count));
     }
 
     const battery_entry &only = p->batteries[0];

@@ -192,6 +192,13 @@ bool voltage_uv(const uevent_fields &fields, std::uint64_t *voltage)
     return read_unsigned(fields, key_voltage_now, voltage);
 }
 
+// The voltage in mV as the battery class driver gives it.
+std::uint32_t voltage_mv(const uevent_fields &fields)
+{
+    std::uint64_t voltage;
+    return voltage_uv(fields, &voltage) ? static_cast<std::uint32_t>(voltage / 1000) : battery_unknown_voltage;
+}
+
 // The rate's magnitude in mW: POWER_NOW, or else CURRENT_NOW times
 // VOLTAGE_NOW; *negative when the driver gave it below 0.
 bool rate_magnitude_mw(const uevent_fields &fields, std::uint64_t *rate_mw, bool *negative)
@@ -306,8 +313,7 @@ void status_from_uevent(const uevent_fields &fields, battery_status_record *stat
     }
     status->capacity = battery_unknown_capacity;
 
-    std::uint64_t voltage = 0;
-    status->voltage = voltage_uv(fields, &voltage) ? static_cast<std::uint32_t>(voltage / 1000) : battery_unknown_voltage;
+    status->voltage = voltage_mv(fields);
 
     if (!charging && !discharging) {
         status->rate = 0;
@@ -326,23 +332,17 @@ void status_from_uevent(const uevent_fields &fields, battery_status_record *stat
 
 namespace {
 
-reading known(std::int64_t value)
-{
-    return {true, value};
-}
-
 // A capacity in mWh by the status call's rules, as a reading.
-reading capacity_reading(const uevent_fields &fields, uevent_key energy_key, uevent_key charge_key)
+reading capacity_from(const uevent_fields &fields, uevent_key energy_key, uevent_key charge_key)
 {
-    std::int32_t mwh = capacity_or_unknown(capacity_mwh(fields, energy_key, charge_key));
-    return mwh >= 0 ? known(mwh) : reading{};
+    return capacity_reading(capacity_mwh(fields, energy_key, charge_key));
 }
 
 // An integer value within [low, high], or not known.
 reading bounded(const uevent_fields &fields, uevent_key key, std::int64_t low, std::int64_t high)
 {
     std::int64_t value;
-    return parse_integer(fields.values[key], &value) && value >= low && value <= high ? known(value) : reading{};
+    return parse_integer(fields.values[key], &value) && value >= low && value <= high ? known_reading(value) : reading{};
 }
 
 battery_state state_of(const uevent_value &status)
@@ -382,17 +382,12 @@ void battery_from_uevent(const uevent_fields &fields, battery_entry *b)
 {
     clear_battery_entry(b);
     b->state = state_of(fields.values[key_status]);
-    b->energy_mwh = capacity_reading(fields, key_energy_now, key_charge_now);
-    b->full_mwh = capacity_reading(fields, key_energy_full, key_charge_full);
-    b->design_mwh = capacity_reading(fields, key_energy_full_design, key_charge_full_design);
+    b->energy_mwh = capacity_from(fields, key_energy_now, key_charge_now);
+    b->full_mwh = capacity_from(fields, key_energy_full, key_charge_full);
+    b->design_mwh = capacity_from(fields, key_energy_full_design, key_charge_full_design);
 
     std::uint8_t capacity;
-    if (known_percent(fields, &capacity)) {
-        b->percent = known(capacity);
-    } else if (b->energy_mwh.known && b->full_mwh.known && b->full_mwh.value > 0) {
-        std::int64_t percent = divide_half_even(b->energy_mwh.value * 100, b->full_mwh.value);
-        b->percent = known(percent < 100 ? percent : 100);
-    }
+    b->percent = known_percent(fields, &capacity) ? known_reading(capacity) : percent_of(b->energy_mwh, b->full_mwh);
 
     std::uint64_t rate_mw;
     bool negative;
@@ -401,15 +396,15 @@ void battery_from_uevent(const uevent_fields &fields, battery_entry *b)
         bool below_zero = b->state == battery_state::discharging ||
                           (negative && b->state != battery_state::charging);
         std::int64_t magnitude = static_cast<std::int64_t>(rate_mw);
-        b->rate_mw = known(below_zero ? -magnitude : magnitude);
+        b->rate_mw = known_reading(below_zero ? -magnitude : magnitude);
     }
-    std::uint64_t voltage;
-    if (voltage_uv(fields, &voltage) && voltage / 1000 > 0) {
-        b->voltage_mv = known(static_cast<std::int64_t>(voltage / 1000));
+    std::int32_t voltage = as_signed(voltage_mv(fields));
+    if (voltage > 0) {
+        b->voltage_mv = known_reading(voltage);
     }
     std::int32_t cycles = cycles_or_unknown(cycle_count(fields));
     if (cycles >= 0) {
-        b->cycles = known(cycles);
+        b->cycles = known_reading(cycles);
     }
     b->temperature_dc = bounded(fields, key_temp, -500, 1500);
 
