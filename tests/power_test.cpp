@@ -1,6 +1,7 @@
 // The power picture over the scripted platform's battery device class: the
 // whole answer, the queries asked, each query failing alone, the system's
 // own answers, and the rules over all batteries.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -349,6 +350,27 @@ TEST_F(power_call, at_most_sixteen_batteries_are_listed)
     EXPECT_EQ(json_member(answer, "/batteries/16"), "<missing>");
     EXPECT_EQ(g_script.interface_opens, 16);
     EXPECT_EQ(json_member(answer, "/energy_mwh"), std::to_string(18000 + 15 * 45000));
+}
+
+TEST_F(power_call, an_answer_too_long_for_its_buffer_is_empty_not_cut)
+{
+    // Control characters are written as six bytes each: sixteen batteries
+    // naming themselves in nothing else would need some 32 KiB.
+    std::u16string controls(79, u'\x01');
+    g_script.battery_count = 16;
+    for (int i = 0; i < 16; ++i) {
+        scripted_battery &b = g_script.batteries[i];
+        b = g_script.batteries[0];
+        std::copy(controls.begin(), controls.end(), b.path);
+        b.path[0] = static_cast<char16_t>(u'A' + i);
+        for (std::uint32_t level : {battery_device_name_level, battery_manufacture_name_level, battery_serial_number_level}) {
+            script_level_text(b, level, std::u16string(127, u'\x02').c_str());
+        }
+    }
+    EXPECT_STREQ(ambrel_power(), "{}");
+    g_script.battery_count = 4;   // far from the bound, the same batteries are written
+    std::string answer = ambrel_power();
+    EXPECT_EQ(json_member(answer, "/batteries/3/model").size(), 2 + 63 * 6u);
 }
 
 TEST_F(power_call, no_memory_for_an_interface_path_answers_empty)
